@@ -1,0 +1,98 @@
+// Ring-buffer delay lines with 1-, 2- and 4-point reads. Audio thread only; the buffer is
+// allocated once at construction and never again.
+//
+// Tap indices are taken modulo the ring length, so a delay longer than the ring sounds like
+// the delay modulo length. Callers keep 1 <= length <= capacity and 0 <= pos < length.
+// Delays that no caller should produce are defused instead of trusted: a negative or NaN delay
+// reads as 0 (the sample just written), and so does +infinity; a finite delay of 2^31 samples or
+// more (always a whole number as a float) is reduced modulo length exactly and has no fraction.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "dsp/ConvertersClass.h"
+#include "dsp/Numbers.h"
+
+// Where a read lands: the tap `Index` (0..length-1) of the whole-sample delay and the
+// fraction `Frac` of a sample to interpolate towards the older neighbour.
+struct TDelayTap {
+    int32_t Index;
+    float Frac;
+};
+
+// The slow path of SplitDelay, for delays outside 0 <= d < length (and NaN).
+TDelayTap SplitLongDelay(int32_t pos, int32_t length, float d);
+
+inline TDelayTap SplitDelay(int32_t pos, int32_t length, float d) {
+    if (Wide(d) >= 0.0 && Wide(d) < Wide(length)) {
+        const int32_t n = TruncInt(d);
+        const int32_t i = pos - n;  // inside the ring one wrap is enough
+        return {i < 0 ? i + length : i, float(Wide(d) - Wide(n))};
+    }
+    return SplitLongDelay(pos, length, d);
+}
+
+// The tap one sample older / newer than `i`, for 0 <= i < length.
+inline int32_t OlderTap(int32_t i, int32_t length) { return i > 0 ? i - 1 : length - 1; }
+inline int32_t NewerTap(int32_t i, int32_t length) { return i + 1 < length ? i + 1 : 0; }
+
+inline float ReadLinear(const float* buffer, int32_t pos, int32_t length, float d) {
+    const TDelayTap tap = SplitDelay(pos, length, d);
+    const Wide f = tap.Frac;
+    return float((1.0 - f) * buffer[tap.Index] + f * buffer[OlderTap(tap.Index, length)]);
+}
+
+inline float ReadHermite(const float* buffer, int32_t pos, int32_t length, float d) {
+    const TDelayTap tap = SplitDelay(pos, length, d);
+    const int32_t i1 = OlderTap(tap.Index, length);
+    const Wide ym1 = buffer[NewerTap(tap.Index, length)];
+    const Wide y0 = buffer[tap.Index];
+    const Wide y1 = buffer[i1];
+    const Wide y2 = buffer[OlderTap(i1, length)];
+    const Wide f = tap.Frac;
+    const Wide a = 3.0 * (y0 - y1) - ym1 + y2;
+    const Wide b = 4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2;
+    return float(y0 + 0.5 * f * ((y1 - ym1) + f * (b + f * a)));
+}
+
+// A mono ring buffer. Per sample: Write at the current position, then Read with the same
+// position, so a delay of 0 returns the sample just written.
+class TDelayMono {
+public:
+    explicit TDelayMono(int32_t capacity);  // a negative capacity gives an empty buffer
+    virtual ~TDelayMono() = default;
+
+    void Write(int32_t pos, float value) { Buffer[pos] = value; }
+    // Sets Output to the sample written d samples before the one at pos; does nothing here.
+    virtual void Read(int32_t pos, int32_t length, float d);
+    int32_t Capacity() const { return static_cast<int32_t>(Buffer.size()); }
+
+    std::vector<float> Buffer;
+    float Output = 0.0f;
+};
+
+// Whole-sample delay: the fraction is dropped.
+class Tdelay1p final : public TDelayMono {
+public:
+    using TDelayMono::TDelayMono;
+    void Read(int32_t pos, int32_t length, float d) override {
+        Output = Buffer[SplitDelay(pos, length, d).Index];
+    }
+};
+
+class Tdelay2p final : public TDelayMono {
+public:
+    using TDelayMono::TDelayMono;
+    void Read(int32_t pos, int32_t length, float d) override {
+        Output = ReadLinear(Buffer.data(), pos, length, d);
+    }
+};
+
+class Tdelay4p final : public TDelayMono {
+public:
+    using TDelayMono::TDelayMono;
+    void Read(int32_t pos, int32_t length, float d) override {
+        Output = ReadHermite(Buffer.data(), pos, length, d);
+    }
+};

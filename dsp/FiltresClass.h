@@ -1,0 +1,60 @@
+// First-order filters. Audio thread only, no allocation, one Tick per sample.
+// Sample rates must be above 0: a zero or NaN rate (or g = -1 for the all-pass) gives
+// non-finite coefficients without crashing; callers sanitise.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+#include "dsp/Numbers.h"
+
+// The float nearest 1e-18: the all-pass starts its memories here rather than at zero.
+inline constexpr float TinyStart = std::bit_cast<float>(0x219392EFu);
+static_assert(TinyStart == float(1e-18));
+
+// First-order all-pass (z^-1 - a) / (1 - a z^-1), a = (1 - g) / (1 + g) recomputed every call.
+class TAp11 {
+public:
+    void Tick(float input, float g) {
+        Coef = float((1.0 - Wide(g)) / (1.0 + Wide(g)));
+        Output = float(-Wide(Coef) * Wide(input) + Wide(State));
+        State = float(Wide(Output) * Wide(Coef) + Wide(input));
+    }
+
+    float Coef = TinyStart, State = TinyStart, Output = TinyStart;
+};
+
+// One-pole low-pass, bilinear transform of W / (s + W) without pre-warp. Coefficients are
+// recomputed only when the cutoff changes; a new sample rate alone does not recompute them.
+class TLp1 {
+public:
+    void Tick(float input, float cutoff, float sampleRate) {
+        if (cutoff != LastCutoff) SetCutoff(cutoff, sampleRate);
+        const Wide y = (Wide(input) + 1e-18) * Wide(B) + Wide(X1) * Wide(B) + Wide(Y1) * Wide(A1);
+        Output = Y1 = float(y);
+        X1 = input;  // the raw input: the anti-denormal offset is for the current term only
+    }
+
+    float B = 0, A1 = 0, K = 0, W = 0, Norm = 0, X1 = 0, Y1 = 0, LastCutoff = -1.0f, Output = 0;
+
+private:
+    void SetCutoff(float cutoff, float sampleRate);
+};
+
+// One-pole high-pass, bilinear transform of s / (s + W) without pre-warp, cached like TLp1.
+class THp1 {
+public:
+    void Tick(float input, float cutoff, float sampleRate) {
+        if (cutoff != LastCutoff) SetCutoff(cutoff, sampleRate);
+        const Wide y =
+            (Wide(input) + 1e-18) * Wide(B0) + Wide(X1) * Wide(B1) + Wide(Y1) * Wide(A1);
+        Output = Y1 = float(y);
+        X1 = input;  // the raw input: the anti-denormal offset is for the current term only
+    }
+
+    float B0 = 0, B1 = 0, A1 = 0, K = 0, W = 0, Norm = 0, X1 = 0, Y1 = 0, LastCutoff = -1.0f,
+          Output = 0;
+
+private:
+    void SetCutoff(float cutoff, float sampleRate);
+};

@@ -1,0 +1,155 @@
+#include "dsp/FiltresClass.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "dsp/Random.h"
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+constexpr float Rate = 44100.0f;
+
+// Steady-state gain of a filter for a sine at `freq` (0 = DC, Rate / 2 = Nyquist).
+template <class Filter>
+double Gain(float cutoff, double freq) {
+    Filter filter;
+    const int settle = 20000, measure = 8820;  // 200 ms, a whole number of cycles at 1 kHz
+    double inPower = 0.0, outPower = 0.0;
+    for (int i = 0; i < settle + measure; ++i) {
+        const float x = freq == 0.0 ? 1.0f : float(std::cos(2.0 * Pi * freq * i / Rate));
+        filter.Tick(x, cutoff, Rate);
+        if (i >= settle) {
+            inPower += double(x) * x;
+            outPower += double(filter.Output) * filter.Output;
+        }
+    }
+    return std::sqrt(outPower / inPower);
+}
+
+// Where the bilinear transform without pre-warp puts the analogue -3 dB point.
+double WarpedCutoff(double cutoff) { return Rate / Pi * std::atan(Pi * cutoff / Rate); }
+
+}  // namespace
+
+TEST(TLp1, PassesDcRejectsNyquistAndIsThreeDbDownAtTheWarpedCutoff) {
+    const double halfPower = std::sqrt(0.5);
+    for (float cutoff : {100.0f, 1000.0f, 8000.0f}) {
+        SCOPED_TRACE(cutoff);
+        EXPECT_NEAR(Gain<TLp1>(cutoff, 0.0), 1.0, 1e-4);
+        EXPECT_NEAR(Gain<TLp1>(cutoff, Rate / 2.0), 0.0, 1e-4);
+        EXPECT_NEAR(Gain<TLp1>(cutoff, WarpedCutoff(cutoff)), halfPower, 0.01);
+        EXPECT_NEAR(Gain<THp1>(cutoff, 0.0), 0.0, 1e-6);  // settles to 0 on a constant
+        EXPECT_NEAR(Gain<THp1>(cutoff, Rate / 2.0), 1.0, 1e-3);
+        EXPECT_NEAR(Gain<THp1>(cutoff, WarpedCutoff(cutoff)), halfPower, 0.01);
+    }
+}
+
+TEST(TLp1, ZeroCutoffHoldsTheOutputAndLetsNoInputThrough) {
+    TLp1 fresh;
+    fresh.Tick(1.0f, 0.0f, Rate);  // LastCutoff starts at -1, so 0 Hz is computed
+    EXPECT_EQ(fresh.B, 0.0f);
+    EXPECT_EQ(fresh.A1, 1.0f);
+    EXPECT_EQ(fresh.Output, 0.0f);
+
+    TLp1 lp;
+    for (int i = 0; i < 5000; ++i) lp.Tick(0.5f, 1000.0f, Rate);
+    const float held = lp.Output;
+    for (float x : {1.0f, -3.0f, 0.0f, 100.0f}) {
+        lp.Tick(x, 0.0f, Rate);
+        EXPECT_EQ(lp.Output, held);
+        EXPECT_EQ(lp.X1, x);  // the input itself is remembered, without the offset
+    }
+}
+
+TEST(THp1, ZeroCutoffPassesAConstantUnchanged) {
+    for (float rate : {44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
+        SCOPED_TRACE(rate);
+        THp1 hp;
+        for (int i = 0; i < 100; ++i) {
+            hp.Tick(0.5f, 0.0f, rate);
+            ASSERT_EQ(hp.Output, 0.5f) << "tick " << i;
+        }
+        EXPECT_EQ(hp.B0, 1.0f);
+        EXPECT_EQ(hp.B1, -1.0f);
+        EXPECT_EQ(hp.A1, 1.0f);
+    }
+}
+
+template <class Filter>
+class FirstOrderFilter : public ::testing::Test {};
+using FirstOrderFilters = ::testing::Types<TLp1, THp1>;
+TYPED_TEST_SUITE(FirstOrderFilter, FirstOrderFilters);
+
+TYPED_TEST(FirstOrderFilter, CoefficientsAreRecomputedOnlyWhenTheCutoffChanges) {
+    TypeParam filter;
+    filter.Tick(0.0f, 1000.0f, 44100.0f);
+    EXPECT_EQ(filter.K, 88200.0f);
+    const float a1 = filter.A1;
+    filter.Tick(0.0f, 1000.0f, 96000.0f);  // a new sample rate alone
+    EXPECT_EQ(filter.K, 88200.0f);
+    EXPECT_EQ(filter.A1, a1);
+    filter.Tick(0.0f, 2000.0f, 96000.0f);
+    EXPECT_EQ(filter.K, 192000.0f);
+    EXPECT_EQ(filter.LastCutoff, 2000.0f);
+    EXPECT_NE(filter.A1, a1);
+}
+
+TYPED_TEST(FirstOrderFilter, SilenceAfterNoiseNeverGoesSubnormal) {
+    for (float rate : {44100.0f, 96000.0f, 192000.0f}) {
+        SCOPED_TRACE(rate);
+        TypeParam filter;
+        TRandom rng(11);
+        for (int i = 0; i < 1000; ++i) filter.Tick(rng.Uniform01() * 2.0f - 1.0f, 500.0f, rate);
+        for (int i = 0; i < 200000; ++i) {
+            filter.Tick(0.0f, 500.0f, rate);
+            ASSERT_TRUE(std::isfinite(filter.Output));
+            ASSERT_NE(std::fpclassify(filter.Output), FP_SUBNORMAL) << "sample " << i;
+        }
+    }
+}
+
+TYPED_TEST(FirstOrderFilter, ZeroOrNaNSampleRateGivesNonFiniteCoefficientsWithoutCrashing) {
+    for (float rate : {0.0f, std::numeric_limits<float>::quiet_NaN()}) {
+        SCOPED_TRACE(rate);
+        TypeParam filter;
+        filter.Tick(1.0f, 0.0f, rate);
+        EXPECT_FALSE(std::isfinite(filter.Norm) && std::isfinite(filter.A1));
+    }
+}
+
+TEST(TAp11, UntouchedFilterHoldsTheFloatNearestOneEMinus18) {
+    const TAp11 ap;
+    for (float field : {ap.Coef, ap.State, ap.Output}) {
+        EXPECT_EQ(std::bit_cast<uint32_t>(field), 0x219392EFu);
+        EXPECT_NEAR(field, 1e-18, 1e-25);
+    }
+}
+
+TEST(TAp11, UnitGMakesAOneSampleDelay) {
+    TAp11 ap;
+    ap.Tick(1.0f, 1.0f);
+    EXPECT_EQ(ap.Coef, 0.0f);
+    EXPECT_EQ(ap.Output, TinyStart);  // the state it started with
+    ap.Tick(2.0f, 1.0f);
+    EXPECT_EQ(ap.Output, 1.0f);
+    ap.Tick(3.0f, 1.0f);
+    EXPECT_EQ(ap.Output, 2.0f);
+}
+
+TEST(TAp11, ImpulseResponseKeepsTheEnergyOfTheImpulse) {
+    for (float g : {0.05f, 0.3f, 1.0f, 3.0f}) {
+        SCOPED_TRACE(g);
+        TAp11 ap;
+        double energy = 0.0;
+        for (int i = 0; i < 4000; ++i) {
+            ap.Tick(i == 0 ? 1.0f : 0.0f, g);
+            energy += double(ap.Output) * ap.Output;
+        }
+        EXPECT_NEAR(energy, 1.0, 1e-4);
+    }
+}
