@@ -1,0 +1,165 @@
+// The effect's audio engine: the state every effect routine shares, the DSP objects of the eight
+// effects and the LFO, and the per-frame loop that runs them. Audio thread only, except the
+// Shared words: working values written by parameter changes on any thread, and the tempo and
+// scope values that the parameter handler and the editor read.
+#pragma once
+
+#include "dsp/BuffersClass.h"
+#include "dsp/FiltresClass.h"
+#include "dsp/Numbers.h"
+#include "dsp/OscillosClass.h"
+#include "dsp/Random.h"
+#include "dsp/Shared.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// Line capacities; up to 192 kHz every write position stays inside its line.
+constexpr int32_t kLongLineLength = 1536000;     // 8 s at 192 kHz: synced delay, ringer
+constexpr int32_t kSecondLineLength = 192000;    // 1 s at 192 kHz: glide & drift
+constexpr int32_t kFlangerLineLength = 2000;     // 10 ms at 192 kHz, with room
+constexpr int32_t kCombLineLength = 25000;       // 0.1 s at 192 kHz, with room
+constexpr int32_t kSliceBufferLength = 1536001;  // slicer record buffers, index 0..1,536,000
+constexpr int32_t kSliceBufferLast = kSliceBufferLength - 1;
+// The slicer's bar (four beats) must fit its record buffers: slower beats are cut to this length.
+constexpr int32_t kSlicerMaxBeat = kSliceBufferLast / 4;
+constexpr int32_t kScopeLength = 113;            // entries 0..111 are shown
+constexpr int32_t kPhaserStages = 6;
+constexpr int32_t kCombs = 3;
+
+extern const std::array<int32_t, 24> kDecLevelTable;
+extern const std::array<std::array<int32_t, 3>, 15> kChordTable;
+
+// What the host told us about time for one block, already checked and defaulted.
+struct TBlockTime {
+    double PpqPos = 0.0;       // song position in quarter notes
+    double Tempo = 120.0;      // beats per minute, finite and above 0
+    bool Playing = false;      // transport flag
+    float SampleRate = 44100.0f;  // finite, within the supported range
+};
+
+class TFxEngine {
+public:
+    TFxEngine();
+
+    // Per block, before the first frame: tempo and sample-rate values, stored as 32-bit floats.
+    void BeginBlock(const TBlockTime& time);
+    // Runs n frames; non-finite input samples are taken as silence.
+    void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
+
+    // Per-frame steps, in the order the loop runs them.
+    void AdvanceWritePositions();
+    void ProcessLfo(int32_t wave);
+    void RecordScope();
+    void ProcessSyncedDelay(int32_t selectedFx);
+    void ProcessGlide(int32_t selectedFx);
+    void ProcessFlanger(int32_t selectedFx);
+    void ProcessPhaser(int32_t selectedFx);
+    void ProcessDecimator(int32_t selectedFx);
+    void ProcessSlicer(int32_t selectedFx);
+    void ProcessRinger(int32_t selectedFx);
+    void ProcessTriCombs(int32_t selectedFx);
+    void PickWetPair();
+    void CheckCycle();
+
+    void SeedRandom(uint64_t seed);
+
+    // ---- frame ----
+    float InL = 0, InR = 0, WetL = 0, WetR = 0;
+
+    // ---- host time and rate (audio thread writes, the parameter handler and editor read) ----
+    int32_t SongTicks = 0;
+    bool Playing = false;
+    float HostSampleRate = 44100.0f;   // the LFO runs on the host's float rate
+    Shared<float> Tempo = 0.0f, BeatsPerSecond = 0.0f, SecondsPerBeat = 0.0f, SamplesPerBeat = 0.0f;
+    Shared<int32_t> SrInt = 0, SrTimes8 = 0, SrHundredth = 0, SrTenth = 0;
+    int32_t ScopeInterval = 0;
+    // Ring lengths of the shared write positions: SrTimes8, SrInt, SrHundredth and SrTenth, cut to
+    // the line capacities above 192 kHz and kept at least 1, so no position or tap leaves its line.
+    int32_t RingLong = 1, RingSecond = 1, RingFlanger = 1, RingTenth = 1;
+
+    // ---- shared delay write positions ----
+    int32_t PosLong = -1, PosFlanger = -1, PosSecond = -1, PosTenth = 0;
+
+    // ---- working values of the parameters (written by parameter changes on any thread) ----
+    Shared<int32_t> SelectedFx = 0;
+    Shared<float> OutMix = 0.0f, OutAmp = 0.0f;
+    Shared<int32_t> SyncStep = 0, SyncStepCombs = 0, SyncDelayLength = 0;
+    Shared<float> SyncSlice = 0.0f;
+    Shared<int32_t> LfoWave = 0;
+    Shared<float> LfoAmp = 0.0f, LfoPhase = 0.0f, LfoRate = 0.0f;
+    Shared<float> DelFeedback = 0.0f, DelDampLow = 0.0f, DelDampHigh = 0.0f;
+    Shared<float> GliAmp = 0.0f, GliCtrl1 = 0.0f, GliCtrl2 = 0.0f;
+    Shared<float> FlaDelay = 0.0f, FlaFeedback = 0.0f, FlaDamp = 0.0f;
+    Shared<float> PhaFreq = 0.0f, PhaFeedback = 0.0f;
+    Shared<int32_t> PhaDepth = 0;
+    Shared<int32_t> DecHold = 0;
+    Shared<float> DecLevels = 0.0f, DecSat = 0.0f;
+    Shared<int32_t> SliSpeed = 0, SliQuant = 0, SliVar = 0;
+    Shared<int32_t> SliRestart = 1;   // raised by a speed change, taken by the slicer
+    Shared<float> RngTone = 0.0f, RngFeedback = 0.0f, RngDamp = 0.0f;
+    Shared<int32_t> ChdSel = 0, ChdRoot = 0;
+    Shared<float> ChdFeedback = 0.0f;
+
+    // ---- LFO ----
+    TmultiDualSingle LfoOsc;
+    float LfoRawL = 0, LfoRawR = 0, LfoModL = 0, LfoModR = 0;
+
+    // ---- scope history for the editor ----
+    std::array<Shared<float>, kScopeLength> ScopeL{}, ScopeR{};
+    int32_t ScopeCounter = 0;
+
+    // ---- cycle check ----
+    int32_t SyncDivider = 0, CycleTick = 0, PrevCycleTick = 0;
+    float CycleRestart = 1.0f;
+
+    // ---- Synced delay ----
+    Tdelay1p DelLineL{kLongLineLength}, DelLineR{kLongLineLength};
+    TLp1 DelLowL, DelLowR;
+    THp1 DelHighL, DelHighR;
+
+    // ---- Glide & Drift ----
+    Tdelay4p GliLineL{kSecondLineLength}, GliLineR{kSecondLineLength};
+    float GliDepth = 0;
+
+    // ---- Flanger ----
+    Tdelay4p FlaLineL{kFlangerLineLength}, FlaLineR{kFlangerLineLength};
+    TLp1 FlaLowL, FlaLowR;
+    float FlaBackL = 0, FlaBackR = 0;
+
+    // ---- Phaser ----
+    std::array<TAp11, kPhaserStages> PhaStagesL{}, PhaStagesR{};
+    float PhaFreqL = 0, PhaFreqR = 0, PhaOutL = 0, PhaOutR = 0;
+
+    // ---- Decimator ----
+    float DecPhase = 0;
+    int32_t DecLastStep = 0;
+    float DecHeldL = 0, DecHeldR = 0, DecOutL = 0, DecOutR = 0;
+
+    // ---- Realtime slicer ----
+    std::vector<float> SliceBufferL, SliceBufferR;
+    int32_t SliRecPos = 0, SliPos = -1, SliReadPos = -1, SliChangeCount = 0, SliChoice = 0;
+    float SliChance = 0;
+    uint8_t SliReverse = 0;
+    std::vector<float> SliEnvelope;   // capacity reserved at construction; never grows past it
+    int32_t SliEnvelopeLength = 0;    // entries in use
+    float SliOutL = 0, SliOutR = 0;
+    TRandom SliRng;
+
+    // ---- Ringer ----
+    TPara RngOsc;
+    Tdelay1p RngLineL{kLongLineLength}, RngLineR{kLongLineLength};
+    TLp1 RngLowL, RngLowR;
+    float RngOutL = 0, RngOutR = 0;
+
+    // ---- TriCombs ----
+    std::array<Tdelay2p, kCombs> ChdLinesL{Tdelay2p{kCombLineLength}, Tdelay2p{kCombLineLength},
+                                           Tdelay2p{kCombLineLength}};
+    std::array<Tdelay2p, kCombs> ChdLinesR{Tdelay2p{kCombLineLength}, Tdelay2p{kCombLineLength},
+                                           Tdelay2p{kCombLineLength}};
+    std::array<TLp1, kCombs> ChdGlide{}, ChdLowL{}, ChdLowR{};
+    std::array<float, kCombs> ChdBackL{}, ChdBackR{};
+    int32_t ChdNote = 0;
+    float ChdOutL = 0, ChdOutR = 0;
+};

@@ -1,0 +1,17 @@
+// The library's one export: hosts look up `main` and call it once per instance.
+#include "plugin/uPlugin.h"
+
+#if defined(QBFX_WITH_EDITOR)
+#include "editor/PluginEditorWindow.h"
+static constexpr TEditorFormFactory kEditorForm = &CreatePluginEditorWindow;
+#else
+static constexpr TEditorFormFactory kEditorForm = nullptr;
+#endif
+
+#if defined(_WIN32)
+extern "C" __declspec(dllexport) AEffect* VSTCALL VstEntry(audioMasterCallback audioMaster) __asm__("main");
+#else
+extern "C" __attribute__((visibility("default"))) AEffect* VstEntry(audioMasterCallback audioMaster) __asm__("main");
+#endif
+
+AEffect* VstEntry(audioMasterCallback audioMaster) { return CreateEffect(audioMaster, kEditorForm); }

@@ -1,0 +1,402 @@
+#include "plugin/uPlugin.h"
+
+#include "dsp/ConvertersClass.h"
+#include "dsp/Numbers.h"
+#include "host/PluginFolder.h"
+#include "plugin/EditorExchange.h"
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr TParamInfo P(const char* name) { return {name, ctLinear, false, {0.0f, 0.0f, 0.0f}}; }
+constexpr TParamInfo F(const char* name, float a, float b, float c, uint8_t curve = ctLinear) {
+    return {name, curve, true, {a, b, c}};
+}
+
+}  // namespace
+
+const std::array<TParamInfo, kNumParams> kParamTable = {{
+    P("trgFX1"), P("trgFX2"), P("trgFX3"), P("trgFX4"), P("trgFX5"), P("trgFX6"), P("trgFX7"), P("trgFX8"),
+    P(nullptr), P(nullptr),
+    P("trgSV1"), P("trgSV2"), P("trgSV3"), P("trgSV4"), P("trgSV5"), P("trgSV6"), P("trgSV7"), P("trgSV8"),
+    P("COLOR"), P(nullptr),
+    F("FX1MXMAX", 1, 1, 1), F("FX2MXMAX", 1, 1, 1), F("FX3MXMAX", 0.7f, 0.5f, 0.7f),
+    F("FX4MXMAX", 0.7f, 0.6f, 0.7f), F("FX5MXMAX", 1, 1, 1), F("FX6MXMAX", 1, 1, 1),
+    F("FX7MXMAX", 1, 1, 0.8f), F("FX8MXMAX", 1, 1, 0.8f),
+    P(nullptr), P(nullptr),
+    F("LFO Wav", 0, 0, 0), F("LFO Amp", 0.8f, 0.9f, 0.98f), F("LFO Pha", 0, 1, 0.1f),
+    F("OUT Sel", 0, 0, 0), F("OUT Mix", 0, 0, 0), F("OUT Amp", 1, 1, 1),
+    P("FX selector"), P("Synced Value"), P("MAPINDEX"), P("VIEW"),
+    F("Del Fbck", 0.5f, 0.15f, 0.8f), F("Del Dmp-", 1, 1, 0.9f, ctLogarithmic),
+    F("Del Dmp+", 0, 0, 0.1f, ctLogarithmic), F("Gli Amp", 0.1f, 0.3f, 0.2f),
+    F("Gli Ctrl1", 0.05f, 0.3f, 0), F("Gli Ctrl2", 0.2f, 0.35f, 0.4f),
+    F("Fla Del", 0.2f, 0.4f, 0.4f), F("Fla Fbck", 0.9f, 0.8f, 0.5f), F("Fla Dmp", 0.9f, 0.9f, 0.95f, ctLogarithmic),
+    F("Pha Frq", 0.5f, 0.5f, 0.5f, ctLogarithmic), F("Pha Dpt", 1, 1, 1), F("Pha Fbck", 0.8f, 0.8f, 0.8f),
+    F("Dec Sr", 1, 1, 1), F("Dec Bd", 1, 1, 1), F("Dec Sat", 0.05f, 0.05f, 0.05f),
+    F("Sli Sp", 0.2f, 0.18f, 0.18f), F("Sli Qtz", 0, 0.2f, 0.4f), F("Sli Var", 0, 0.2f, 0.4f),
+    F("Rng Ton", 0.3f, 0.5f, 0.1f), F("Rng Fbck", 0.9f, 1, 1), F("Rng Dmp", 1, 1, 1),
+    F("Chd Sel", 0, 0, 0.2f), F("Chd Root", 0.8f, 0.8f, 0.8f), F("Chd Fbck", 0.5f, 0.7f, 0.7f),
+}};
+
+const std::array<const char*, kNumPrograms> kProgramNames = {"FX set 1", "FX set 2", "FX set 3"};
+
+const std::array<const char*, kNumParamCC> kMidiMapKeys = {
+    "FX1 parameter 1 CC", "FX1 parameter 2 CC", "FX1 parameter 3 CC", "FX2 parameter 1 CC", "FX2 parameter 2 CC",
+    "FX2 parameter 3 CC", "FX3 parameter 1 CC", "FX3 parameter 2 CC", "FX3 parameter 3 CC", "FX4 parameter 1 CC",
+    "FX4 parameter 2 CC", "FX4 parameter 3 CC", "FX5 parameter 1 CC", "FX5 parameter 2 CC", "FX5 parameter 3 CC",
+    "FX6 parameter 1 CC", "FX6 parameter 2 CC", "FX6 parameter 3 CC", "FX7 parameter 1 CC", "FX7 parameter 2 CC",
+    "FX7 parameter 3 CC", "FX8 parameter 1 CC", "FX8 parameter 2 CC", "FX8 parameter 3 CC", "LFO parameter 1 CC",
+    "LFO parameter 2 CC", "LFO parameter 3 CC", "OUT parameter 1 CC", "OUT parameter 2 CC", "OUT parameter 3 CC"};
+
+namespace {
+
+constexpr std::array<int32_t, kNumEffects> kSelectNotes = {35, 36, 38, 40, 41, 43, 45, 47};
+constexpr std::array<int32_t, kNumEffects> kSyncNotes = {48, 50, 52, 53, 55, 57, 59, 60};
+constexpr int32_t kHoldController = 64;
+// A controller map is a few lines; anything beyond this is not one.
+constexpr std::streamsize kMidiMapMaxBytes = 1 << 20;
+
+// The range of tempi and rates the engine accepts; outside it the nearest bound is used.
+constexpr double kMinTempo = 1.0, kMaxTempo = 1000.0;
+constexpr float kMinRate = 1000.0f, kMaxRate = 768000.0f;
+
+TVstTemplateSetup MakeSetup(TEditorFormFactory editorForm) {
+    TVstTemplateSetup s;
+    s.CanDoSet = 0x103BB;     // send/receive events and MIDI, time info, insert, send, dry/wet, 2in2out
+    s.EffectFlagSet = 24;     // can-mono and can-replacing
+    s.NumInputs = 2;
+    s.NumOutputs = 2;
+    s.Identifier = "NV05";
+    s.EffectName = "Quenby_F";
+    s.ProductName = "Quenby FX Free";
+    s.VendorName = "Norvell Audio";
+    s.VendorVersion = 1148;
+    s.InitialDelay = 0;
+    s.NumPrograms = kNumPrograms;
+    s.NumParams = kNumParams;
+    s.EditorFormClass = editorForm;
+    return s;
+}
+
+float Ratio(Wide a, Wide b) { return float(a / b); }
+
+std::string Trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return std::string();
+    const size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+bool SameText(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        const char x = (a[i] >= 'A' && a[i] <= 'Z') ? char(a[i] + 32) : a[i];
+        const char y = (b[i] >= 'A' && b[i] <= 'Z') ? char(b[i] + 32) : b[i];
+        if (x != y) return false;
+    }
+    return i == a.size() && !b[i];
+}
+
+// A whole number: decimal with an optional sign, or 0x/0X hexadecimal of three or more characters.
+int32_t ParseWholeNumber(const std::string& text) {
+    const std::string s = Trim(text);
+    if (s.empty()) return 0;
+    long long v = 0;
+    if (s.size() >= 3 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        for (size_t i = 2; i < s.size(); ++i) {
+            const char c = s[i];
+            int d;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return 0;
+            v = v * 16 + d;
+            if (v > 0xFFFFFFFFLL) return 0;
+        }
+        return int32_t(uint32_t(v));
+    }
+    size_t i = 0;
+    bool negative = false;
+    if (s[0] == '-' || s[0] == '+') {
+        negative = s[0] == '-';
+        i = 1;
+    }
+    if (i >= s.size()) return 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return 0;
+        v = v * 10 + (s[i] - '0');
+        if (v > 2147483648LL) return 0;
+    }
+    v = negative ? -v : v;
+    return v > INT32_MAX ? 0 : int32_t(v);
+}
+
+void ForwardToHandler(void* self, int32_t index) { static_cast<APlugin*>(self)->ParameterChanged(index); }
+void ForwardToEditorIdle(void* self, TEditorForm* form) { static_cast<APlugin*>(self)->EditorIdle(form); }
+
+}  // namespace
+
+int32_t ReadIniInteger(const std::string& text, const char* section, const char* key) {
+    bool inSection = false;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = Trim(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            const size_t close = line.find(']');
+            inSection = close != std::string::npos && SameText(Trim(line.substr(1, close - 1)), section);
+            continue;
+        }
+        if (!inSection) continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos || !SameText(Trim(line.substr(0, eq)), key)) continue;
+        std::string value = line.substr(eq + 1);
+        // A trailing comment is allowed after the number.
+        const size_t comment = value.find(';');
+        if (comment != std::string::npos) value = value.substr(0, comment);
+        return ParseWholeNumber(value);
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+APlugin::APlugin(audioMasterCallback master, TEditorFormFactory editorForm)
+    : TVstTemplate(master, MakeSetup(editorForm)) {
+    InitializeParameters();
+    OnParameterChange.Assign(this, &ForwardToHandler);
+    OnEditorIdle.Assign(this, &ForwardToEditorIdle);
+    Engine.PosLong = -1;
+    Engine.PosFlanger = -1;
+    Engine.PosSecond = -1;
+    Engine.SliPos = -1;
+    Engine.SliReadPos = -1;
+    Engine.SliRestart = 1;
+    setProgram(0);
+}
+
+void APlugin::InitializeParameters() {
+    for (int32_t i = 0; i < kNumParams; ++i) {
+        const TParamInfo& info = kParamTable[size_t(i)];
+        TVstParameterProperty& p = ParameterProperty(i);
+        if (info.Name) CopyBounded(p.Name, info.Name, sizeof p.Name);
+        p.Curve = info.Curve;
+    }
+    for (int32_t program = kNumPrograms - 1; program >= 0; --program) {
+        setProgram(program);
+        for (int32_t i = 0; i < kNumParams; ++i)
+            if (kParamTable[size_t(i)].Factory) setParameter(i, kParamTable[size_t(i)].Values[size_t(program)]);
+        setProgramName(kProgramNames[size_t(program)]);
+    }
+    Engine.CycleRestart = 1.0f;
+    // The data folder must be known before the map is read from it.
+    DataFolder = PluginFolder() + "Data" + PathSeparator();
+    LoadMidiMap();
+    for (int32_t k = 0; k < kNumEffects; ++k) MaxMix[size_t(k)] = getParameter(kFx1MaxMix + k);
+}
+
+void APlugin::LoadMidiMap() {
+    std::string text;
+    if (!DataFolder.empty()) {
+        std::ifstream file(DataFolder + kMidiMapFile, std::ios::binary);
+        if (file) {
+            text.resize(size_t(kMidiMapMaxBytes));
+            file.read(text.data(), kMidiMapMaxBytes);
+            text.resize(size_t(file.gcount()));
+        }
+    }
+    SelectNote = kSelectNotes;
+    SyncNote = kSyncNotes;
+    for (int32_t i = 0; i < kNumParamCC; ++i)
+        ParamCC[size_t(i)] = text.empty() ? 0 : ReadIniInteger(text, kMidiMapSection, kMidiMapKeys[size_t(i)]);
+    HoldCC = kHoldController;
+}
+
+void APlugin::ParameterChanged(int32_t index) {
+    TFxEngine& e = Engine;
+    if (index >= kTrgFx1 && index <= kTrgFx1 + 7) setParameter(kOutSel, Ratio(index, 7.0));
+    if (index >= kTrgSv1 && index <= kTrgSv1 + 7) {
+        const float v = getParameter(index);
+        if (v == 0.0f) {
+            setParameter(kOutMix, 0.0f);
+        } else if (v > 0.0f) {
+            setParameter(kSyncedValue, float(Wide(index - 9) * 0.125));
+            setParameter(kOutMix, MaxMix[size_t(int32_t(e.SelectedFx))]);
+        }
+    }
+    const Wide v = getParameter(index);
+    switch (index) {
+    case kLfoWav: e.LfoWave = RoundInt(float(v * 5.0)); break;
+    case kLfoAmp: e.LfoAmp = float(v); break;
+    case kLfoPha: e.LfoPhase = float(v * 0.5); break;
+    case kOutSel: e.SelectedFx = RoundInt(float(v * 7.0)); break;
+    case kOutMix: e.OutMix = float(v); break;
+    case kOutAmp: e.OutAmp = float(v); break;
+    case kSyncedValue:
+        e.SyncStep = RoundInt(float(v * 8.0));
+        e.SyncSlice = float(v * 7.9);
+        e.SyncStepCombs = RoundInt(float(v * 8.0));
+        break;
+    case kDelFbck: e.DelFeedback = float(v * 2.0 - 1.0); break;
+    case kDelDmpLow: e.DelDampLow = float(v * 10000.0); break;
+    case kDelDmpHigh: e.DelDampHigh = float(v * 10000.0); break;
+    case kGliAmp: e.GliAmp = float(v); break;
+    case kGliCtrl1: e.GliCtrl1 = float(v * 2.0 - 1.0); break;
+    case kGliCtrl2: e.GliCtrl2 = float(v * 2.0 - 1.0); break;
+    case kFlaFbck: e.FlaFeedback = float(v * -0.98); break;
+    case kFlaDmp: e.FlaDamp = float(v * 10000.0); break;
+    case kPhaFrq: e.PhaFreq = float(v * 10000.0 + 100.0); break;
+    case kPhaDpt: e.PhaDepth = RoundInt(float(v * 5.0)); break;
+    case kPhaFbck: e.PhaFeedback = float(v * -0.99); break;
+    case kDecSat: e.DecSat = float(v * 4.0); break;
+    case kSliSp:
+        e.SliSpeed = RoundInt(float(v * 15.0)) + 1;
+        e.SliRestart = 1;
+        break;
+    case kSliQtz: e.SliQuant = RoundInt(float(v * 7.0)) + 1; break;
+    case kSliVar: e.SliVar = RoundInt(float(v * 8.0)); break;
+    case kRngTon: e.RngTone = float(v * 2000.0 + 10.0); break;
+    case kRngFbck: e.RngFeedback = float(v); break;
+    case kRngDmp: e.RngDamp = float(v * 12000.0); break;
+    default: break;
+    }
+    // Always recomputed, from the sample rate and tempo of the most recent block.
+    const Wide sv = getParameter(kSyncedValue);
+    e.DecHold = RoundInt(float(Wide(getParameter(kDecSr)) * Wide(int32_t(e.SrInt))));
+    e.FlaDelay = float(Wide(getParameter(kFlaDel)) * Wide(int32_t(e.SrHundredth)));
+    e.LfoRate = float(sv * 2.0 * Wide(float(e.BeatsPerSecond)));
+    e.SyncDelayLength = RoundInt(float(sv * 2.0 * Wide(float(e.SamplesPerBeat))));
+    int32_t level = RoundInt(float(Wide(getParameter(kDecBd)) * 23.0));
+    level = level < 0 ? 0 : (level > 23 ? 23 : level);
+    e.DecLevels = float(kDecLevelTable[size_t(level)]);
+    e.ChdSel = RoundInt(float(Wide(getParameter(kChdSel)) * 14.0));
+    e.ChdRoot = RoundInt(float(Wide(getParameter(kChdRoot)) * 70.0));
+    e.ChdFeedback = float(Wide(getParameter(kChdFbck)) * 0.099999 + 0.9);
+}
+
+void APlugin::EditorIdle(TEditorForm* form) {
+    if (!form) return;
+    auto* link = static_cast<TPluginFormBase*>(form);   // our factory only ever makes these
+    for (int32_t k = 0; k < kNumEffects; ++k) MaxMix[size_t(k)] = link->FxMaxMix[size_t(k)];
+    const Wide amp = float(Engine.LfoAmp);
+    for (int32_t j = 0; j < kScopeRows; ++j) {
+        link->ScopeRowL[size_t(j)] = RoundInt(float(Wide(float(Engine.ScopeL[size_t(j)])) * 30.0 * amp)) + 10;
+        link->ScopeRowR[size_t(j)] = RoundInt(float(Wide(float(Engine.ScopeR[size_t(j)])) * 30.0 * amp)) + 50;
+    }
+    link->HostTempo = Engine.Tempo;
+}
+
+void APlugin::ProcessAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, int32_t sampleFrames) {
+    if (sampleFrames <= 0) return;
+    if (BlockOffset == 0) {
+        // One time request per host block; without usable information the last valid values hold,
+        // and before any, 120 beats per minute with the transport treated as stopped.
+        TBlockTime t = LastTime;
+        const VstTimeInfo* info = getTimeInfo(kVstPpqPosValid | kVstTempoValid);
+        if (info) {
+            if ((info->flags & kVstTempoValid) && std::isfinite(info->tempo) && info->tempo > 0.0)
+                t.Tempo = info->tempo < kMinTempo ? kMinTempo : (info->tempo > kMaxTempo ? kMaxTempo : info->tempo);
+            if ((info->flags & kVstPpqPosValid) && std::isfinite(info->ppqPos)) t.PpqPos = info->ppqPos;
+            t.Playing = (info->flags & kVstTransportPlaying) != 0;
+        } else {
+            t.Playing = false;
+        }
+        const float rate = getSampleRate();
+        if (std::isfinite(rate) && rate > 0.0f) t.SampleRate = rate < kMinRate ? kMinRate : (rate > kMaxRate ? kMaxRate : rate);
+        LastTime = t;
+        Engine.BeginBlock(t);
+    }
+    Engine.ProcessFrames(inputs[0].Samples(), inputs[1].Samples(), outputs[0].Samples(), outputs[1].Samples(),
+                         sampleFrames);
+}
+
+void APlugin::ProcessMidiEvent(VstMidiEvent* event) {
+    if (!event) return;
+    MidiStatus = uint8_t(event->midiData[0]) & 0xF0;
+    MidiData1 = uint8_t(event->midiData[1]) & 0x7F;
+    MidiData2 = uint8_t(event->midiData[2]) & 0x7F;
+    const int32_t c = MidiData1, v = MidiData2;
+
+    if (MidiStatus == 0xB0) {
+        for (int32_t p = kDelFbck; p <= kChdFbck; ++p)
+            if (c == ParamCC[size_t(p - kDelFbck)]) setParameter(p, Ratio(v, 127.0));
+        for (int32_t q = 0; q < 6; ++q)
+            if (c == ParamCC[size_t(24 + q)]) setParameter(kLfoWav + q, Ratio(v, 127.0));
+        for (int32_t k = 0; k < kNumEffects; ++k)
+            if (c == SelectCC[size_t(k)]) setParameter(kOutSel, Ratio(k, 7.0));
+        for (int32_t k = 0; k < kNumEffects; ++k)
+            if (c == SyncCC[size_t(k)] && v > 0) {
+                setParameter(kSyncedValue, Ratio(k + 1, 8.0));
+                setParameter(kOutMix, MaxMix[size_t(int32_t(Engine.SelectedFx))]);
+            }
+        for (int32_t k = 0; k < kNumEffects; ++k)
+            if (c == SyncCC[size_t(k)] && v == 0) {
+                setParameter(kSyncedValue, Ratio(k + 1, 8.0));
+                setParameter(kOutMix, 0.0f);
+            }
+        if (c == HoldCC && v > 0) {
+            HoldOn = 1;
+            Engaged = 1;
+            setParameter(kOutMix, MaxMix[size_t(int32_t(Engine.SelectedFx))]);
+        }
+        if (c == HoldCC && v == 0) {
+            HoldOn = 0;
+            Engaged = 0;
+            setParameter(kOutMix, 0.0f);
+        }
+    }
+
+    if (MidiStatus == 0x90 || MidiStatus == 0x80) {
+        const int32_t n = MidiData1;
+        for (int32_t k = 0; k < kNumEffects; ++k)
+            if (n == SelectNote[size_t(k)]) {
+                setParameter(kOutSel, Ratio(k, 7.0));
+                Engine.SelectedFx = k;
+                if (Engaged > 0) setParameter(kOutMix, MaxMix[size_t(k)]);
+            }
+        for (int32_t k = 0; k < kNumEffects; ++k)
+            if (n == SyncNote[size_t(k)]) {
+                setParameter(kSyncedValue, Ratio(k + 1, 8.0));
+                setParameter(kOutMix, MaxMix[size_t(int32_t(Engine.SelectedFx))]);
+                Engaged = 1;
+                SyncNoteHeld[size_t(k)] = 1;
+            }
+        const bool release = (MidiStatus == 0x90 && MidiData2 == 0) || MidiStatus == 0x80;
+        if (release && HoldOn <= 0) {
+            for (int32_t k = 0; k < kNumEffects; ++k) {
+                if (n != SyncNote[size_t(k)]) continue;
+                SyncNoteHeld[size_t(k)] = 0;
+                for (int32_t j = 0; j < kNumEffects; ++j)
+                    if (SyncNoteHeld[size_t(j)] == 1) {
+                        setParameter(kSyncedValue, Ratio(j + 1, 8.0));
+                        return;   // "OUT Mix" keeps its value while another step is held
+                    }
+                setParameter(kOutMix, 0.0f);
+                Engaged = 0;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+AEffect* CreateEffect(audioMasterCallback audioMaster, TEditorFormFactory editorForm) {
+    if (!audioMaster) return nullptr;
+    if (audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+    try {
+        auto* effect = new APlugin(audioMaster, editorForm);
+        return effect->getAeffect();
+    } catch (...) {
+        return nullptr;
+    }
+}
