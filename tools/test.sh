@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: an optimised build, then one under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the cross-thread tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup-debian.sh
+jobs=$(nproc)
+
+echo "== optimised build"
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQBFX_BENCH=ON >/dev/null
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_SANITIZE=ON -DQBFX_BENCH=OFF >/dev/null
+cmake --build build/asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j"$jobs"
+
+echo "== ThreadSanitizer build (cross-thread tests)"
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_TSAN=ON -DQBFX_BENCH=OFF -DQBFX_TOOLS=OFF >/dev/null
+cmake --build build/tsan -j"$jobs" --target qbfx_plugin_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -R 'CrossThread'
