@@ -1,4 +1,53 @@
 #include "dsp/FxEngine.h"
 
-// Not built yet: the output pair stays at 0.
-void TFxEngine::ProcessDecimator(int32_t) {}
+#include "dsp/ConvertersClass.h"
+
+#include <cmath>
+
+namespace {
+
+// Odd-symmetric soft clip s |v| / (s + |v|) with the sign of v; it approaches +-s.
+float Saturate(float v, Wide s) {
+    const Wide t = s - s * s / (s + std::fabs(Wide(v)));
+    return float(v > 0.0f ? t : -t);
+}
+
+}  // namespace
+
+// Sample-and-hold on a free-running clock, then quantisation and optional saturation.
+// Keeps no history: while another effect is selected nothing runs and everything freezes.
+void TFxEngine::ProcessDecimator(int32_t selectedFx) {
+    if (selectedFx != 4) return;
+    const int32_t sr = SrInt;
+    const int32_t step = SyncStep;
+    // With no clock divider or no rate the increment is not finite and the clock falls to 0 on
+    // every sample; that is taken as such rather than computed.
+    if (step == 0 || sr == 0) {
+        DecPhase = 0.0f;
+    } else {
+        DecPhase = float(Wide(DecPhase) + (Wide(int32_t(DecHold)) / Wide(sr)) / Wide(step));
+        if (!(Wide(DecPhase) <= Wide(sr))) DecPhase = 0.0f;
+    }
+    const int32_t clockStep = RoundInt(DecPhase);
+    if (clockStep > DecLastStep) {
+        DecHeldL = InL;
+        DecHeldR = InR;
+    }
+    DecLastStep = clockStep;   // falls back to 0 when the clock wraps: that sample captures nothing
+
+    const float levels = DecLevels;
+    const Wide wideLevels = levels;
+    auto quantise = [&](float held) {
+        // Levels are at least 1 once any parameter has been set; 0 would give 0/0.
+        if (!(levels > 0.0f)) return held;
+        return float(Wide(RoundInt(float(Wide(held) * wideLevels))) / wideLevels);
+    };
+    DecOutL = quantise(DecHeldL);
+    DecOutR = quantise(DecHeldR);
+
+    const float sat = DecSat;
+    if (sat > 1.0f) {
+        DecOutL = Saturate(DecOutL, sat);
+        DecOutR = Saturate(DecOutR, sat);
+    }
+}

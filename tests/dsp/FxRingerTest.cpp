@@ -1,0 +1,149 @@
+#include "tests/dsp/EngineRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kDelay = 100;
+
+EngineRig RingerRig(float feedback, float damp = 12000.0f) {
+    EngineRig rig;
+    rig.E->SelectedFx = 6;
+    rig.E->RngTone = 440.0f;
+    rig.E->RngFeedback = feedback;
+    rig.E->RngDamp = damp;
+    rig.E->SyncDelayLength = kDelay;
+    return rig;
+}
+
+// The carrier as the ringer runs it: a free TPara at SrInt.
+struct Carrier {
+    TPara Osc;
+    float Tick(float tone) {
+        float flag = 0.0f;
+        Osc.Tick(flag, tone, 44100.0f, 0.0f);
+        return Osc.Value;
+    }
+};
+
+}  // namespace
+
+TEST(Ringer, MultipliesTheInputByTheParabolicCarrier) {
+    EngineRig rig = RingerRig(0.0f);
+    Carrier ref;
+    for (int32_t i = 0; i < 5000; ++i) {
+        const float x = float(0.4 * std::sin(0.01 * i)) + 0.5f;
+        const auto [l, r] = rig.Frame(x, -x);
+        const float c = ref.Tick(440.0f);
+        ASSERT_FLOAT_EQ(l, float(Wide(c) * Wide(x))) << i;
+        ASSERT_FLOAT_EQ(r, float(Wide(c) * -Wide(x))) << i;
+    }
+}
+
+TEST(Ringer, WithoutFeedbackAnImpulseLeavesNoEcho) {
+    EngineRig rig = RingerRig(0.0f);
+    rig.Frame(1.0f);
+    for (int32_t i = 1; i < 3 * kDelay; ++i) ASSERT_LT(std::fabs(rig.Frame(0.0f)), 1e-12f) << i;
+}
+
+TEST(Ringer, EchoReturnsAfterTheDelayPlusOneAndIsModulatedAgain) {
+    EngineRig rig = RingerRig(1.0f);
+    Carrier ref;
+    const float first = rig.Frame(1.0f);
+    const float c0 = ref.Tick(440.0f);
+    ASSERT_EQ(first, c0);
+    // The echo line's low-pass sees silence until the impulse comes out of the line at kDelay.
+    TLp1 low;
+    for (int32_t i = 1; i <= kDelay; ++i) {
+        ASSERT_LT(std::fabs(rig.Frame(0.0f)), 1e-12f) << i;
+        ref.Tick(440.0f);
+        low.Tick(i == kDelay ? c0 : 0.0f, 12000.0f, 44100.0f);
+    }
+    const float echo = rig.Frame(0.0f);
+    const float c = ref.Tick(440.0f);
+    EXPECT_FLOAT_EQ(echo, float(Wide(c) * Wide(low.Output)));
+    EXPECT_GT(std::fabs(echo), 0.01f);
+}
+
+TEST(Ringer, InputPlusFeedbackIsClampedBeforeModulation) {
+    struct Case { float In, Sign; };
+    const Case cases[] = {{4.0f, 1.0f}, {-4.0f, -1.0f}, {1.0f, 0.0f}, {-1.0f, 0.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "input " << c.In);
+        EngineRig rig = RingerRig(1.0f);
+        Carrier ref;
+        for (int32_t i = 0; i < 44100; ++i) {
+            const float y = rig.Frame(c.In);
+            const float carrier = ref.Tick(440.0f);
+            ASSERT_LE(std::fabs(y), std::fabs(carrier)) << i;
+            // Far beyond full scale the echo cannot pull the sum back inside: the carrier itself.
+            if (c.Sign != 0.0f) {
+                ASSERT_EQ(y, c.Sign * carrier) << i;
+            }
+        }
+    }
+}
+
+TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
+    EngineRig rig = RingerRig(0.5f);
+    TFxEngine& e = *rig.E;
+    rig.Run(3 * kDelay, 0.3f);   // some echo state in the filters
+    const float y1 = e.RngLowL.Y1;
+    e.SelectedFx = 2;
+    Carrier ref;
+    ref.Osc = e.RngOsc;
+    for (int32_t i = 0; i < 1000; ++i) {
+        const float x = float(i % 10) * 0.05f;
+        rig.Frame(x);
+        const float c = ref.Tick(440.0f);
+        ASSERT_EQ(e.RngLowL.Output, 0.0f);
+        // The dry input alone, once the last selected frame's return has been used.
+        if (i > 0) {
+            ASSERT_EQ(e.RngOutL, float(Wide(c) * Wide(x))) << i;
+        }
+        ASSERT_EQ(e.RngLineL.Buffer[size_t(e.PosLong)], float(Wide(e.RngOutL) * 0.5)) << i;
+    }
+    EXPECT_EQ(e.RngLowL.Y1, y1);   // memories kept for the next selection
+}
+
+TEST(Ringer, ReselectionBringsBackEchoesAtOnce) {
+    EngineRig rig = RingerRig(1.0f);
+    TFxEngine& e = *rig.E;
+    e.SelectedFx = 0;
+    rig.Frame(1.0f);
+    rig.Run(10);
+    e.SelectedFx = 6;
+    std::vector<float> out;
+    for (int32_t i = 11; i <= kDelay + 1; ++i) out.push_back(rig.Frame(0.0f));
+    for (size_t i = 0; i + 1 < out.size(); ++i) ASSERT_LT(std::fabs(out[i]), 1e-12f) << i;
+    EXPECT_GT(std::fabs(out.back()), 0.01f);   // the impulse recorded while deselected
+}
+
+TEST(Ringer, NoSubnormalsBuildUpAfterNoiseThenSilence) {
+    for (float rate : {44100.0f, 96000.0f, 192000.0f}) {
+        for (float damp : {12000.0f, 30.0f}) {
+            SCOPED_TRACE(testing::Message() << rate << " Hz, damp " << damp);
+            EngineRig rig(rate);
+            TFxEngine& e = *rig.E;
+            e.SelectedFx = 6;
+            e.RngTone = 1000.0f;
+            e.RngFeedback = 0.9f;
+            e.RngDamp = damp;
+            e.SyncDelayLength = int32_t(rate) / 8;
+            TRandom noise(3);
+            for (int32_t i = 0; i < int32_t(rate); ++i) rig.Frame(noise.Uniform01() * 2.0f - 1.0f);
+            int32_t subnormal = 0;
+            for (int32_t i = 0; i < 10 * int32_t(rate); ++i) {
+                const auto [l, r] = rig.Frame(0.0f, 0.0f);
+                subnormal += IsSubnormal(l) + IsSubnormal(r) + IsSubnormal(e.RngLowL.Y1) +
+                             IsSubnormal(e.RngLowR.Y1) + IsSubnormal(e.RngLowL.X1) + IsSubnormal(e.RngLowR.X1);
+            }
+            for (float v : e.RngLineL.Buffer) subnormal += IsSubnormal(v);
+            for (float v : e.RngLineR.Buffer) subnormal += IsSubnormal(v);
+            EXPECT_EQ(subnormal, 0);
+        }
+    }
+}
