@@ -26,7 +26,8 @@ TDelayTap SplitLongDelay(int32_t pos, int32_t length, float d);
 
 inline TDelayTap SplitDelay(int32_t pos, int32_t length, float d) {
     if (Wide(d) >= 0.0 && Wide(d) < Wide(length)) {
-        const int32_t n = TruncInt(d);
+        // For 0 <= d < length a plain truncation is exactly TruncInt, without its rounding branches.
+        const int32_t n = static_cast<int32_t>(d);
         const int32_t i = pos - n;  // inside the ring one wrap is enough
         return {i < 0 ? i + length : i, float(Wide(d) - Wide(n))};
     }
@@ -45,11 +46,15 @@ inline float ReadLinear(const float* buffer, int32_t pos, int32_t length, float 
 
 inline float ReadHermite(const float* buffer, int32_t pos, int32_t length, float d) {
     const TDelayTap tap = SplitDelay(pos, length, d);
-    const int32_t i1 = OlderTap(tap.Index, length);
-    const Wide ym1 = buffer[NewerTap(tap.Index, length)];
-    const Wide y0 = buffer[tap.Index];
-    const Wide y1 = buffer[i1];
-    const Wide y2 = buffer[OlderTap(i1, length)];
+    const int32_t i = tap.Index;
+    Wide ym1, y0, y1, y2;
+    if (i >= 2 && i + 1 < length) {
+        const float* p = buffer + i;
+        ym1 = p[1]; y0 = p[0]; y1 = p[-1]; y2 = p[-2];
+    } else {
+        const int32_t i1 = OlderTap(i, length);
+        ym1 = buffer[NewerTap(i, length)]; y0 = buffer[i]; y1 = buffer[i1]; y2 = buffer[OlderTap(i1, length)];
+    }
     const Wide f = tap.Frac;
     const Wide a = 3.0 * (y0 - y1) - ym1 + y2;
     const Wide b = 4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2;

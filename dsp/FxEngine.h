@@ -131,6 +131,8 @@ public:
     // ---- Phaser ----
     std::array<TAp11, kPhaserStages> PhaStagesL{}, PhaStagesR{};
     float PhaFreqL = 0, PhaFreqR = 0, PhaOutL = 0, PhaOutR = 0;
+    float PhaOmega = 0;          // 6.2831853071795 / SrInt, rounded, for the rate below
+    int32_t PhaOmegaRate = 0;    // the SrInt PhaOmega was computed for
 
     // ---- Decimator ----
     float DecPhase = 0;

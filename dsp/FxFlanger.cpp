@@ -1,4 +1,23 @@
 #include "dsp/FxEngine.h"
 
-// Not built yet: the output pair stays at 0.
-void TFxEngine::ProcessFlanger(int32_t) {}
+// Short delay swept by the LFO with inverted, low-passed feedback. Deselected, the lines keep
+// recording with the last feedback sample held, so a constant offset goes into them.
+void TFxEngine::ProcessFlanger(int32_t selectedFx) {
+    const Wide feedback = FlaFeedback;
+    FlaLineL.Write(PosFlanger, float(Wide(InL) + Wide(FlaBackL) * feedback));
+    FlaLineR.Write(PosFlanger, float(Wide(InR) + Wide(FlaBackR) * feedback));
+    if (selectedFx != 2) return;
+
+    const Wide delay = FlaDelay, amount = LfoAmp;
+    const float dL = float(delay + delay * amount * (Wide(LfoModL) - 1.0));
+    const float dR = float(delay + delay * amount * (Wide(LfoModR) - 1.0));
+    FlaLineL.Read(PosFlanger, RingFlanger, dL);
+    FlaLineR.Read(PosFlanger, RingFlanger, dR);
+    const float rate = float(int32_t(SrInt));
+    const float damp = FlaDamp;
+    FlaLowL.Tick(FlaLineL.Output, damp, rate);
+    FlaLowR.Tick(FlaLineR.Output, damp, rate);
+    // Written next frame: each pass round the loop takes the read delay plus one sample.
+    FlaBackL = FlaLowL.Output;
+    FlaBackR = FlaLowR.Output;
+}

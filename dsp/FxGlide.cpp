@@ -1,4 +1,21 @@
 #include "dsp/FxEngine.h"
 
-// Not built yet: the output pair stays at 0.
-void TFxEngine::ProcessGlide(int32_t) {}
+// Delay of up to one second following the LFO's output B through a shaping polynomial. The lines
+// and the depth follow every frame; the read, and so the output pair, only while selected.
+void TFxEngine::ProcessGlide(int32_t selectedFx) {
+    GliLineL.Write(PosSecond, InL);
+    GliLineR.Write(PosSecond, InR);
+
+    const Wide x = LfoRawR, c1 = GliCtrl1, c2 = GliCtrl2;
+    const Wide x2 = float(x * x);
+    const Wide x3 = float(x2 * x);
+    const Wide s = 0.5 * x *
+                   (2.0 * c1 + c2 * x + (4.0 * c2 - 5.0 * c1 - 1.0) * x2 + (3.0 * c1 - 3.0 * c2 + 1.0) * x3);
+    const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
+    GliDepth = float(h * Wide(float(GliAmp)));
+    if (selectedFx != 1) return;
+
+    const float delay = float(Wide(int32_t(SrInt)) * Wide(GliDepth));
+    GliLineL.Read(PosSecond, RingSecond, delay);
+    GliLineR.Read(PosSecond, RingSecond, delay);
+}

@@ -1,4 +1,21 @@
 #include "dsp/FxEngine.h"
 
-// Not built yet: the output pair stays at 0.
-void TFxEngine::ProcessSyncedDelay(int32_t) {}
+// Tempo-synced feedback echo. The lines record on every frame; only the selected effect reads them
+// and ticks the damping filters, so a deselected delay keeps adding its frozen feedback.
+void TFxEngine::ProcessSyncedDelay(int32_t selectedFx) {
+    const Wide feedback = DelFeedback;
+    DelLineL.Write(PosLong, float(Wide(InL) + Wide(DelHighL.Output) * feedback));
+    DelLineR.Write(PosLong, float(Wide(InR) + Wide(DelHighR.Output) * feedback));
+    if (selectedFx != 0) return;
+
+    const float delay = float(int32_t(SyncDelayLength));
+    DelLineL.Read(PosLong, RingLong, delay);
+    DelLineR.Read(PosLong, RingLong, delay);
+    const float rate = float(int32_t(SrInt));
+    const float low = DelDampLow, high = DelDampHigh;
+    DelLowL.Tick(DelLineL.Output, low, rate);
+    DelLowR.Tick(DelLineR.Output, low, rate);
+    // The echo leaves undamped: the filters only colour what goes round again.
+    DelHighL.Tick(DelLowL.Output, high, rate);
+    DelHighR.Tick(DelLowR.Output, high, rate);
+}

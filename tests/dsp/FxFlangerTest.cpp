@@ -1,0 +1,114 @@
+#include "tests/support/EngineRig.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+EngineRig FlangerRig(float delay, float feedback, float damp = 10000.0f, float rate = 44100.0f) {
+    EngineRig rig(2, rate);
+    rig.E->LfoAmp = 0.0f;
+    rig.E->FlaDelay = delay;
+    rig.E->FlaFeedback = feedback;
+    rig.E->FlaDamp = damp;
+    return rig;
+}
+
+double Sum(const std::vector<float>& x, size_t from, size_t count) {
+    double s = 0.0;
+    for (size_t i = from; i < from + count; ++i) s += x[i];
+    return s;
+}
+
+}  // namespace
+
+TEST(Flanger, FixedDelayPutsTheImpulseAtTheDelayWithHermiteWeights) {
+    const size_t at = 50;
+    for (float delay : {220.5f, 100.25f, 17.0f, 0.0f}) {
+        SCOPED_TRACE(delay);
+        EngineRig rig = FlangerRig(delay, 0.0f);
+        const auto& out = rig.Run(Impulse(700, at));
+        double sum = 0.0, moment = 0.0;
+        for (size_t i = 0; i < out.size(); ++i) {
+            sum += out[i];
+            moment += double(out[i]) * (double(i) - double(at));
+        }
+        EXPECT_NEAR(sum, 1.0, 1e-6);
+        EXPECT_NEAR(moment / sum, delay, 1e-5);   // the taps' centre of mass is the delay itself
+        EXPECT_EQ(rig.OutL, rig.OutR);
+    }
+    EngineRig rig = FlangerRig(220.5f, 0.0f);
+    const auto& out = rig.Run(Impulse(700, at));
+    EXPECT_EQ(FirstAbove(out, 0.0f), int64_t(at + 219));
+    EXPECT_EQ(out[at + 219], -0.0625f);
+    EXPECT_EQ(out[at + 220], 0.5625f);
+    EXPECT_EQ(out[at + 221], 0.5625f);
+    EXPECT_EQ(out[at + 222], -0.0625f);
+    EXPECT_EQ(FirstAbove(out, 0.0f, at + 223), -1);   // no feedback: nothing comes round again
+}
+
+TEST(Flanger, EachFeedbackPassTakesTheDelayPlusOneWithTheLowPassedGain) {
+    const size_t delay = 100;
+    for (float feedback : {-0.49f, -0.98f}) {
+        SCOPED_TRACE(feedback);
+        EngineRig rig = FlangerRig(float(delay), feedback);
+        const auto& out = rig.Run(Impulse(600, 0));
+        EXPECT_EQ(out[delay], 1.0f);
+        for (size_t k = 1; k <= 4; ++k) {
+            SCOPED_TRACE(k);
+            const size_t onset = delay + k * (delay + 1);
+            EXPECT_EQ(FirstAbove(out, 1e-9f, onset - 80), int64_t(onset));
+            EXPECT_NEAR(Sum(out, onset, delay), std::pow(double(feedback), double(k)), 1e-4);
+        }
+    }
+}
+
+TEST(Flanger, SweepRunsFromTheDelayDownByTheLfoAmount) {
+    struct Case { int32_t Wave; float Amount; double Delay; };
+    // At rate 0 on phase 0 the falling saw holds +1 (modulation 0), the rising saw -1 (modulation 1).
+    const Case cases[] = {{3, 0.5f, 110.25}, {3, 1.0f, 0.0}, {2, 1.0f, 220.5}, {3, 0.25f, 165.375}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Delay);
+        EngineRig rig = FlangerRig(220.5f, 0.0f);
+        rig.E->LfoWave = c.Wave;
+        rig.E->LfoAmp = c.Amount;
+        const auto& out = rig.Run(Impulse(700, 50));
+        double moment = 0.0;
+        for (size_t i = 0; i < out.size(); ++i) moment += double(out[i]) * (double(i) - 50.0);
+        EXPECT_NEAR(moment, c.Delay, 1e-4);
+    }
+}
+
+TEST(Flanger, DeselectedHoldsTheFeedbackAndAddsItAsAConstant) {
+    EngineRig rig = FlangerRig(30.0f, -0.5f);
+    rig.Run(std::vector<float>(2000, 0.6f));
+    const float backL = rig.E->FlaBackL, out = rig.E->FlaLineL.Output;
+    ASSERT_GT(backL, 0.1f);
+    rig.E->SelectedFx = 0;
+    const std::vector<float> silence(500, 0.0f);
+    rig.Run(silence);
+    EXPECT_EQ(rig.E->FlaBackL, backL);
+    EXPECT_EQ(rig.E->FlaLineL.Output, out);
+    const float constant = float(Wide(backL) * -0.5);
+    // The whole ring was written while deselected.
+    for (size_t i = 0; i < size_t(rig.E->RingFlanger); ++i) ASSERT_EQ(rig.E->FlaLineL.Buffer[i], constant) << i;
+    // Selected again, the first read is of what was recorded while away.
+    rig.E->SelectedFx = 2;
+    rig.Run(std::vector<float>(1, 0.0f));
+    EXPECT_EQ(rig.E->FlaLineL.Output, constant);
+}
+
+TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
+    struct Case { float Rate, Feedback, Damp, Amount; };
+    const Case cases[] = {{44100.0f, -0.98f, 10000.0f, 0.8f}, {96000.0f, 0.0f, 300.0f, 0.5f},
+                          {192000.0f, -0.5f, 50.0f, 0.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Feedback << " " << c.Damp);
+        EngineRig rig = FlangerRig(c.Rate / 200.0f, c.Feedback, c.Damp, c.Rate);
+        rig.E->LfoAmp = c.Amount;
+        rig.E->LfoRate = 0.7f;
+        EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
+        for (float v : {rig.E->FlaBackL, rig.E->FlaBackR, rig.E->FlaLowL.X1, rig.E->FlaLowL.Y1, rig.E->FlaLowR.Y1})
+            EXPECT_FALSE(IsSubnormal(v));
+        for (size_t i = 0; i < size_t(rig.E->RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(rig.E->FlaLineL.Buffer[i])) << i;
+    }
+}

@@ -1,0 +1,126 @@
+#include "tests/support/EngineRig.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The shaping polynomial, written out from its coefficients.
+double Shape(double x, double c1, double c2) {
+    return 0.5 * x * (2 * c1 + c2 * x + (4 * c2 - 5 * c1 - 1) * x * x + (3 * c1 - 3 * c2 + 1) * x * x * x);
+}
+
+// LFO waves that stand still at rate 0 on phase 0: the falling saw holds +1, the rising saw -1.
+constexpr int32_t HoldsPlusOne = 3, HoldsMinusOne = 2;
+
+}  // namespace
+
+TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
+    struct Case { float X, C1, C2, Amp; double Depth; };
+    const Case cases[] = {
+        {0.0f, 0.7f, -0.3f, 1.0f, 0.0},             // s(0) = 0
+        {1.0f, 0.2f, 0.5f, 1.0f, 0.5},              // s(1) = c2
+        {1.0f, -0.9f, 1.0f, 0.5f, 0.5},             // s(1) = 1, scaled by "Gli Amp"
+        {1.0f, 0.0f, -0.5f, 1.0f, 0.0},             // negative: no delay
+        {-1.0f, -0.2f, 0.0f, 1.0f, 0.4},            // s(-1) = 1 + 3 c1 - 3 c2
+        {-1.0f, 0.5f, 0.0f, 1.0f, 1.0},             // 2.5 clamped to 1
+        {-1.0f, -0.5f, 0.5f, 1.0f, 0.0},            // -2 clamped to 0
+        {0.5f, 0.0f, 0.0f, 1.0f, 0.0},              // 0.5 x^3 (x - 1) < 0 on (0, 1)
+        {-0.5f, 0.0f, 0.0f, 0.8f, 0.8 * Shape(-0.5, 0, 0)},
+        {0.3f, 0.9f, 0.6f, 1.0f, Shape(0.3, 0.9, 0.6)},
+    };
+    EngineRig rig(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.X << " " << c.C1 << " " << c.C2);
+        rig.E->LfoRawR = c.X;
+        rig.E->GliCtrl1 = c.C1;
+        rig.E->GliCtrl2 = c.C2;
+        rig.E->GliAmp = c.Amp;
+        rig.E->ProcessGlide(0);   // the depth follows even while deselected
+        EXPECT_NEAR(rig.E->GliDepth, c.Depth, 1e-6);
+        EXPECT_GE(rig.E->GliDepth, 0.0f);
+        EXPECT_LE(rig.E->GliDepth, 1.0f);
+    }
+}
+
+TEST(GlideDrift, ZeroAmountPassesTheInputExactly) {
+    EngineRig rig(1);
+    rig.E->GliAmp = 0.0f;
+    rig.E->GliCtrl1 = 0.4f;
+    rig.E->GliCtrl2 = 1.0f;
+    rig.E->LfoRate = 3.0f;
+    const auto noiseL = Noise(4000, 3), noiseR = Noise(4000, 4);
+    rig.Run(noiseL, noiseR);
+    EXPECT_EQ(rig.OutL, noiseL);
+    EXPECT_EQ(rig.OutR, noiseR);
+}
+
+TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
+    struct Case { int32_t Wave; float C1, C2, Amp; size_t Delay; };
+    const Case cases[] = {
+        {HoldsPlusOne, 0.0f, 1.0f, 0.5f, 22050},    // s = c2 = 1
+        {HoldsPlusOne, 0.0f, 0.5f, 0.25f, 5512},    // 44100 * 0.125 = 5512.5: half-way taps
+        {HoldsMinusOne, 0.0f, 0.0f, 0.1f, 4410},    // s(-1) = 1
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Delay);
+        EngineRig rig(1);
+        rig.E->LfoWave = c.Wave;
+        rig.E->GliCtrl1 = c.C1;
+        rig.E->GliCtrl2 = c.C2;
+        rig.E->GliAmp = c.Amp;
+        const auto& out = rig.Run(Impulse(c.Delay + 400, 100));
+        const size_t at = 100 + c.Delay;
+        if (c.Delay == 5512) {   // Hermite weights at half a sample
+            EXPECT_EQ(out[at - 1], -0.0625f);
+            EXPECT_EQ(out[at], 0.5625f);
+            EXPECT_EQ(out[at + 1], 0.5625f);
+            EXPECT_EQ(out[at + 2], -0.0625f);
+            EXPECT_EQ(FirstAbove(out, 0.0f), int64_t(at - 1));
+        } else {
+            EXPECT_EQ(FirstAbove(out, 0.0f), int64_t(at));
+            EXPECT_EQ(out[at], 1.0f);
+            EXPECT_EQ(FirstAbove(out, 0.0f, at + 1), -1);
+        }
+        EXPECT_EQ(rig.OutL, rig.OutR);   // both channels follow output B
+    }
+}
+
+TEST(GlideDrift, FullDepthWrapsOntoTheNewestSample) {
+    EngineRig rig(1);
+    rig.E->LfoWave = HoldsPlusOne;
+    rig.E->GliCtrl2 = 1.0f;
+    rig.E->GliAmp = 1.0f;
+    const auto noise = Noise(1000, 5);
+    rig.Run(noise);
+    EXPECT_EQ(rig.E->GliDepth, 1.0f);
+    // One ring length back is the sample just written over the oldest.
+    EXPECT_EQ(rig.OutL, noise);
+}
+
+TEST(GlideDrift, DeselectedKeepsRecordingAndFreezesItsOutput) {
+    EngineRig rig(1);
+    rig.E->LfoWave = HoldsPlusOne;
+    rig.E->GliCtrl2 = 1.0f;
+    rig.E->GliAmp = 0.1f;   // 4410 samples
+    rig.Run(Noise(5000, 6));
+    const float frozenL = rig.E->GliLineL.Output, frozenR = rig.E->GliLineR.Output;
+    rig.E->SelectedFx = 5;
+    const auto noise = Noise(6000, 7);
+    rig.Run(noise);
+    EXPECT_EQ(rig.E->GliLineL.Output, frozenL);
+    EXPECT_EQ(rig.E->GliLineR.Output, frozenR);
+    rig.E->SelectedFx = 1;
+    const auto& out = rig.Run(std::vector<float>(8, 0.0f));
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(out[i], noise[6000 + i - 4410]) << i;
+}
+
+TEST(GlideDrift, SilenceAfterNoiseLeavesNoSubnormals) {
+    for (float rate : {44100.0f, 192000.0f}) {
+        SCOPED_TRACE(rate);
+        EngineRig rig(1, rate);
+        rig.E->GliAmp = 0.7f;
+        rig.E->LfoRate = 1.3f;
+        rig.E->LfoWave = 5;   // sample and hold: jumps across the whole recorded second
+        EXPECT_FALSE(SubnormalAfterNoise(rig, rate, 3));
+    }
+}

@@ -1,0 +1,130 @@
+#include "tests/support/EngineRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <limits>
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+EngineRig PhaserRig(float freq, int32_t depth, float feedback, float rate = 44100.0f) {
+    EngineRig rig(3, rate);
+    rig.E->LfoAmp = 0.0f;
+    rig.E->PhaFreq = freq;
+    rig.E->PhaDepth = depth;
+    rig.E->PhaFeedback = feedback;
+    return rig;
+}
+
+std::complex<double> Dft(const std::vector<float>& x, double omega) {
+    std::complex<double> s = 0.0;
+    for (size_t n = 0; n < x.size(); ++n) s += double(x[n]) * std::polar(1.0, -omega * double(n));
+    return s;
+}
+
+}  // namespace
+
+TEST(Phaser, WithoutFeedbackTheChainIsAnAllPassOfDepthPlusOneStages) {
+    const double g = double(float(1000.0f * float(6.2831853071795 / 44100.0)));
+    for (int32_t depth = 0; depth <= 5; ++depth) {
+        SCOPED_TRACE(depth);
+        EngineRig rig = PhaserRig(1000.0f, depth, 0.0f);
+        const auto& h = rig.Run(Impulse(4096, 0));
+        for (double omega : {0.0, 0.01, 0.1, 0.5, 1.0, 2.0, 3.0, Pi}) EXPECT_NEAR(std::abs(Dft(h, omega)), 1.0, 1e-4) << omega;
+        // Each stage delays the low end by 1/g samples.
+        double sum = 0.0, moment = 0.0;
+        for (size_t n = 0; n < h.size(); ++n) {
+            sum += h[n];
+            moment += double(h[n]) * double(n);
+        }
+        EXPECT_NEAR(moment / sum, double(depth + 1) / g, 1e-3);
+        EXPECT_EQ(rig.OutL, rig.OutR);
+    }
+}
+
+TEST(Phaser, SingleStageTurnsNinetyDegreesAtItsBreakFrequency) {
+    EngineRig rig = PhaserRig(3000.0f, 0, 0.0f, 48000.0f);
+    const auto& h = rig.Run(Impulse(4096, 0));
+    const double g = double(float(3000.0f * float(6.2831853071795 / 48000.0)));
+    EXPECT_NEAR(std::arg(Dft(h, 2.0 * std::atan(g))), -Pi / 2, 1e-4);
+}
+
+TEST(Phaser, FrequencyFollowsTheLfoAndIsClamped) {
+    struct Case { float Freq, Amount, ModL, ModR, Left, Right; };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {10100.0f, 0.0f, 0.0f, 0.0f, 10100.0f, 10100.0f},
+        {10100.0f, 1.0f, 0.0f, 1.0f, 1.0f, 10100.0f},   // swept to 0 Hz: held at 1 Hz
+        {5000.0f, 0.5f, 0.5f, 0.0f, 3750.0f, 2500.0f},
+        {20000.0f, 0.0f, 1.0f, 1.0f, 16000.0f, 16000.0f},
+        {nan, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f},
+    };
+    EngineRig rig(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Freq);
+        rig.E->PhaFreq = c.Freq;
+        rig.E->LfoAmp = c.Amount;
+        rig.E->LfoModL = c.ModL;
+        rig.E->LfoModR = c.ModR;
+        rig.E->ProcessPhaser(0);   // the frequencies follow even while deselected
+        EXPECT_EQ(rig.E->PhaFreqL, c.Left);
+        EXPECT_EQ(rig.E->PhaFreqR, c.Right);
+    }
+}
+
+TEST(Phaser, FeedbackTurnsTheAllPassIntoPeaksAndNotches) {
+    EngineRig rig = PhaserRig(2000.0f, 3, -0.99f);
+    const auto& h = rig.Run(Impulse(1 << 15, 0));
+    double lo = 1e9, hi = 0.0;
+    for (int k = 1; k < 200; ++k) {
+        const double m = std::abs(Dft(h, Pi * k / 200.0));
+        lo = std::min(lo, m);
+        hi = std::max(hi, m);
+    }
+    EXPECT_LT(lo, 0.6);
+    EXPECT_GT(hi, 10.0);
+    for (float v : h) ASSERT_TRUE(std::isfinite(v));
+}
+
+TEST(Phaser, DeselectedFreezesEveryStageAndItsOutput) {
+    EngineRig rig = PhaserRig(800.0f, 5, -0.5f);
+    rig.Run(Noise(3000, 21));
+    const auto stagesL = rig.E->PhaStagesL;
+    const float outL = rig.E->PhaOutL, outR = rig.E->PhaOutR;
+    rig.E->SelectedFx = 6;
+    rig.E->LfoAmp = 0.5f;
+    rig.E->LfoRate = 5.0f;
+    rig.Run(Noise(3000, 22));
+    EXPECT_EQ(rig.E->PhaOutL, outL);
+    EXPECT_EQ(rig.E->PhaOutR, outR);
+    for (size_t i = 0; i < stagesL.size(); ++i) {
+        EXPECT_EQ(rig.E->PhaStagesL[i].State, stagesL[i].State) << i;
+        EXPECT_EQ(rig.E->PhaStagesL[i].Output, stagesL[i].Output) << i;
+    }
+    EXPECT_NE(rig.E->PhaFreqL, 800.0f);   // the sweep itself goes on
+    // Selected again on silence, the kept memories ring out.
+    rig.E->SelectedFx = 3;
+    rig.Run(std::vector<float>(1, 0.0f));
+    EXPECT_GT(std::fabs(rig.E->PhaOutL), 1e-6f);
+}
+
+TEST(Phaser, StageMemoriesDoNotStickAtSubnormalsOnSilenceWithoutFeedback) {
+    struct Case { float Rate, Freq, Feedback; int32_t Depth; };
+    const Case cases[] = {{44100.0f, 300.0f, 0.0f, 5}, {96000.0f, 9000.0f, 0.0f, 2},
+                          {192000.0f, 100.0f, -0.8f, 5}, {44100.0f, 10100.0f, -0.99f, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Freq << " " << c.Feedback);
+        EngineRig rig = PhaserRig(c.Freq, c.Depth, c.Feedback, c.Rate);
+        EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
+        for (const auto* chain : {&rig.E->PhaStagesL, &rig.E->PhaStagesR})
+            for (const TAp11& s : *chain) {
+                EXPECT_FALSE(IsSubnormal(s.State));
+                EXPECT_FALSE(IsSubnormal(s.Output));
+            }
+        EXPECT_FALSE(IsSubnormal(rig.E->PhaOutL));
+        EXPECT_FALSE(IsSubnormal(rig.E->PhaOutR));
+    }
+}
