@@ -1,11 +1,11 @@
-#include "tests/support/EngineRig.h"
+#include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-EngineRig FlangerRig(float delay, float feedback, float damp = 10000.0f, float rate = 44100.0f) {
-    EngineRig rig(2, rate);
+SelectedEngine FlangerRig(float delay, float feedback, float damp = 10000.0f, float rate = 44100.0f) {
+    SelectedEngine rig(2, rate);
     rig.E->LfoAmp = 0.0f;
     rig.E->FlaDelay = delay;
     rig.E->FlaFeedback = feedback;
@@ -25,7 +25,7 @@ TEST(Flanger, FixedDelayPutsTheImpulseAtTheDelayWithHermiteWeights) {
     const size_t at = 50;
     for (float delay : {220.5f, 100.25f, 17.0f, 0.0f}) {
         SCOPED_TRACE(delay);
-        EngineRig rig = FlangerRig(delay, 0.0f);
+        SelectedEngine rig = FlangerRig(delay, 0.0f);
         const auto& out = rig.Run(Impulse(700, at));
         double sum = 0.0, moment = 0.0;
         for (size_t i = 0; i < out.size(); ++i) {
@@ -36,7 +36,7 @@ TEST(Flanger, FixedDelayPutsTheImpulseAtTheDelayWithHermiteWeights) {
         EXPECT_NEAR(moment / sum, delay, 1e-5);   // the taps' centre of mass is the delay itself
         EXPECT_EQ(rig.OutL, rig.OutR);
     }
-    EngineRig rig = FlangerRig(220.5f, 0.0f);
+    SelectedEngine rig = FlangerRig(220.5f, 0.0f);
     const auto& out = rig.Run(Impulse(700, at));
     EXPECT_EQ(FirstAbove(out, 0.0f), int64_t(at + 219));
     EXPECT_EQ(out[at + 219], -0.0625f);
@@ -50,7 +50,7 @@ TEST(Flanger, EachFeedbackPassTakesTheDelayPlusOneWithTheLowPassedGain) {
     const size_t delay = 100;
     for (float feedback : {-0.49f, -0.98f}) {
         SCOPED_TRACE(feedback);
-        EngineRig rig = FlangerRig(float(delay), feedback);
+        SelectedEngine rig = FlangerRig(float(delay), feedback);
         const auto& out = rig.Run(Impulse(600, 0));
         EXPECT_EQ(out[delay], 1.0f);
         for (size_t k = 1; k <= 4; ++k) {
@@ -68,7 +68,7 @@ TEST(Flanger, SweepRunsFromTheDelayDownByTheLfoAmount) {
     const Case cases[] = {{3, 0.5f, 110.25}, {3, 1.0f, 0.0}, {2, 1.0f, 220.5}, {3, 0.25f, 165.375}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Delay);
-        EngineRig rig = FlangerRig(220.5f, 0.0f);
+        SelectedEngine rig = FlangerRig(220.5f, 0.0f);
         rig.E->LfoWave = c.Wave;
         rig.E->LfoAmp = c.Amount;
         const auto& out = rig.Run(Impulse(700, 50));
@@ -79,7 +79,7 @@ TEST(Flanger, SweepRunsFromTheDelayDownByTheLfoAmount) {
 }
 
 TEST(Flanger, DeselectedHoldsTheFeedbackAndAddsItAsAConstant) {
-    EngineRig rig = FlangerRig(30.0f, -0.5f);
+    SelectedEngine rig = FlangerRig(30.0f, -0.5f);
     rig.Run(std::vector<float>(2000, 0.6f));
     const float backL = rig.E->FlaBackL, out = rig.E->FlaLineL.Output;
     ASSERT_GT(backL, 0.1f);
@@ -103,7 +103,7 @@ TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
                           {192000.0f, -0.5f, 50.0f, 0.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Feedback << " " << c.Damp);
-        EngineRig rig = FlangerRig(c.Rate / 200.0f, c.Feedback, c.Damp, c.Rate);
+        SelectedEngine rig = FlangerRig(c.Rate / 200.0f, c.Feedback, c.Damp, c.Rate);
         rig.E->LfoAmp = c.Amount;
         rig.E->LfoRate = 0.7f;
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));

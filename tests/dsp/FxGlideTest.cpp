@@ -1,4 +1,4 @@
-#include "tests/support/EngineRig.h"
+#include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
         {-0.5f, 0.0f, 0.0f, 0.8f, 0.8 * Shape(-0.5, 0, 0)},
         {0.3f, 0.9f, 0.6f, 1.0f, Shape(0.3, 0.9, 0.6)},
     };
-    EngineRig rig(0);
+    SelectedEngine rig(0);
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.X << " " << c.C1 << " " << c.C2);
         rig.E->LfoRawR = c.X;
@@ -43,7 +43,7 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
 }
 
 TEST(GlideDrift, ZeroAmountPassesTheInputExactly) {
-    EngineRig rig(1);
+    SelectedEngine rig(1);
     rig.E->GliAmp = 0.0f;
     rig.E->GliCtrl1 = 0.4f;
     rig.E->GliCtrl2 = 1.0f;
@@ -63,7 +63,7 @@ TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Delay);
-        EngineRig rig(1);
+        SelectedEngine rig(1);
         rig.E->LfoWave = c.Wave;
         rig.E->GliCtrl1 = c.C1;
         rig.E->GliCtrl2 = c.C2;
@@ -86,7 +86,7 @@ TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
 }
 
 TEST(GlideDrift, FullDepthWrapsOntoTheNewestSample) {
-    EngineRig rig(1);
+    SelectedEngine rig(1);
     rig.E->LfoWave = HoldsPlusOne;
     rig.E->GliCtrl2 = 1.0f;
     rig.E->GliAmp = 1.0f;
@@ -98,7 +98,7 @@ TEST(GlideDrift, FullDepthWrapsOntoTheNewestSample) {
 }
 
 TEST(GlideDrift, DeselectedKeepsRecordingAndFreezesItsOutput) {
-    EngineRig rig(1);
+    SelectedEngine rig(1);
     rig.E->LfoWave = HoldsPlusOne;
     rig.E->GliCtrl2 = 1.0f;
     rig.E->GliAmp = 0.1f;   // 4410 samples
@@ -117,7 +117,7 @@ TEST(GlideDrift, DeselectedKeepsRecordingAndFreezesItsOutput) {
 TEST(GlideDrift, SilenceAfterNoiseLeavesNoSubnormals) {
     for (float rate : {44100.0f, 192000.0f}) {
         SCOPED_TRACE(rate);
-        EngineRig rig(1, rate);
+        SelectedEngine rig(1, rate);
         rig.E->GliAmp = 0.7f;
         rig.E->LfoRate = 1.3f;
         rig.E->LfoWave = 5;   // sample and hold: jumps across the whole recorded second

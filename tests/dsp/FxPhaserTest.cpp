@@ -1,4 +1,4 @@
-#include "tests/support/EngineRig.h"
+#include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 
-EngineRig PhaserRig(float freq, int32_t depth, float feedback, float rate = 44100.0f) {
-    EngineRig rig(3, rate);
+SelectedEngine PhaserRig(float freq, int32_t depth, float feedback, float rate = 44100.0f) {
+    SelectedEngine rig(3, rate);
     rig.E->LfoAmp = 0.0f;
     rig.E->PhaFreq = freq;
     rig.E->PhaDepth = depth;
@@ -31,7 +31,7 @@ TEST(Phaser, WithoutFeedbackTheChainIsAnAllPassOfDepthPlusOneStages) {
     const double g = double(float(1000.0f * float(6.2831853071795 / 44100.0)));
     for (int32_t depth = 0; depth <= 5; ++depth) {
         SCOPED_TRACE(depth);
-        EngineRig rig = PhaserRig(1000.0f, depth, 0.0f);
+        SelectedEngine rig = PhaserRig(1000.0f, depth, 0.0f);
         const auto& h = rig.Run(Impulse(4096, 0));
         for (double omega : {0.0, 0.01, 0.1, 0.5, 1.0, 2.0, 3.0, Pi}) EXPECT_NEAR(std::abs(Dft(h, omega)), 1.0, 1e-4) << omega;
         // Each stage delays the low end by 1/g samples.
@@ -46,7 +46,7 @@ TEST(Phaser, WithoutFeedbackTheChainIsAnAllPassOfDepthPlusOneStages) {
 }
 
 TEST(Phaser, SingleStageTurnsNinetyDegreesAtItsBreakFrequency) {
-    EngineRig rig = PhaserRig(3000.0f, 0, 0.0f, 48000.0f);
+    SelectedEngine rig = PhaserRig(3000.0f, 0, 0.0f, 48000.0f);
     const auto& h = rig.Run(Impulse(4096, 0));
     const double g = double(float(3000.0f * float(6.2831853071795 / 48000.0)));
     EXPECT_NEAR(std::arg(Dft(h, 2.0 * std::atan(g))), -Pi / 2, 1e-4);
@@ -62,7 +62,7 @@ TEST(Phaser, FrequencyFollowsTheLfoAndIsClamped) {
         {20000.0f, 0.0f, 1.0f, 1.0f, 16000.0f, 16000.0f},
         {nan, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f},
     };
-    EngineRig rig(0);
+    SelectedEngine rig(0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Freq);
         rig.E->PhaFreq = c.Freq;
@@ -76,7 +76,7 @@ TEST(Phaser, FrequencyFollowsTheLfoAndIsClamped) {
 }
 
 TEST(Phaser, FeedbackTurnsTheAllPassIntoPeaksAndNotches) {
-    EngineRig rig = PhaserRig(2000.0f, 3, -0.99f);
+    SelectedEngine rig = PhaserRig(2000.0f, 3, -0.99f);
     const auto& h = rig.Run(Impulse(1 << 15, 0));
     double lo = 1e9, hi = 0.0;
     for (int k = 1; k < 200; ++k) {
@@ -90,7 +90,7 @@ TEST(Phaser, FeedbackTurnsTheAllPassIntoPeaksAndNotches) {
 }
 
 TEST(Phaser, DeselectedFreezesEveryStageAndItsOutput) {
-    EngineRig rig = PhaserRig(800.0f, 5, -0.5f);
+    SelectedEngine rig = PhaserRig(800.0f, 5, -0.5f);
     rig.Run(Noise(3000, 21));
     const auto stagesL = rig.E->PhaStagesL;
     const float outL = rig.E->PhaOutL, outR = rig.E->PhaOutR;
@@ -117,7 +117,7 @@ TEST(Phaser, StageMemoriesDoNotStickAtSubnormalsOnSilenceWithoutFeedback) {
                           {192000.0f, 100.0f, -0.8f, 5}, {44100.0f, 10100.0f, -0.99f, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Freq << " " << c.Feedback);
-        EngineRig rig = PhaserRig(c.Freq, c.Depth, c.Feedback, c.Rate);
+        SelectedEngine rig = PhaserRig(c.Freq, c.Depth, c.Feedback, c.Rate);
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
         for (const auto* chain : {&rig.E->PhaStagesL, &rig.E->PhaStagesR})
             for (const TAp11& s : *chain) {

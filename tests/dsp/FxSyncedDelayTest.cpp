@@ -1,4 +1,4 @@
-#include "tests/support/EngineRig.h"
+#include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@ namespace {
 
 constexpr int32_t Length = 1000;
 
-EngineRig DelayRig(float feedback, float dampLow = 10000.0f, float dampHigh = 0.0f) {
-    EngineRig rig(0);
+SelectedEngine DelayRig(float feedback, float dampLow = 10000.0f, float dampHigh = 0.0f) {
+    SelectedEngine rig(0);
     rig.E->SyncDelayLength = Length;
     rig.E->DelFeedback = feedback;
     rig.E->DelDampLow = dampLow;
@@ -25,7 +25,7 @@ double EchoSum(const std::vector<float>& x, size_t from) {
 }  // namespace
 
 TEST(SyncedDelay, EchoComesAfterTheLengthAndEachRepeatOneSampleLater) {
-    EngineRig rig = DelayRig(-1.0f);
+    SelectedEngine rig = DelayRig(-1.0f);
     const size_t at = 10;
     const auto& out = rig.Run(Impulse(5200, at));
     EXPECT_EQ(FirstAbove(out, 1e-6f), int64_t(at + Length));
@@ -50,7 +50,7 @@ TEST(SyncedDelay, FeedbackSetsTheRepeatsAndTheHighPassTakesTheLowEnd) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Feedback);
-        EngineRig rig = DelayRig(c.Feedback, 10000.0f, c.DampHigh);
+        SelectedEngine rig = DelayRig(c.Feedback, 10000.0f, c.DampHigh);
         const auto& out = rig.Run(Impulse(3500, 0));
         EXPECT_EQ(out[Length], 1.0f);
         EXPECT_NEAR(EchoSum(out, 2 * Length + 1), c.Second, 1e-4);
@@ -61,7 +61,7 @@ TEST(SyncedDelay, FeedbackSetsTheRepeatsAndTheHighPassTakesTheLowEnd) {
 }
 
 TEST(SyncedDelay, NeverSelectedStillRecordsAndPlaysAtOnceWhenSelected) {
-    EngineRig rig = DelayRig(0.0f);
+    SelectedEngine rig = DelayRig(0.0f);
     rig.E->SelectedFx = 4;
     const auto noise = Noise(3000, 11);
     rig.Run(noise);
@@ -72,7 +72,7 @@ TEST(SyncedDelay, NeverSelectedStillRecordsAndPlaysAtOnceWhenSelected) {
 }
 
 TEST(SyncedDelay, DeselectedFreezesTheFiltersAndAddsTheFrozenFeedback) {
-    EngineRig rig = DelayRig(0.5f);
+    SelectedEngine rig = DelayRig(0.5f);
     rig.Run(std::vector<float>(3000, 0.25f));   // the feedback path settles on a constant
     const float frozen = rig.E->DelHighL.Output;
     ASSERT_GT(frozen, 0.1f);
@@ -98,7 +98,7 @@ TEST(SyncedDelay, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
                           {192000.0f, 0.0f, 10000.0f, 10000.0f}, {44100.0f, 0.6f, 0.0f, 100.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Feedback << " " << c.Low << " " << c.High);
-        EngineRig rig(0, c.Rate);
+        SelectedEngine rig(0, c.Rate);
         rig.E->SyncDelayLength = int32_t(c.Rate / 4.0f);
         rig.E->DelFeedback = c.Feedback;
         rig.E->DelDampLow = c.Low;

@@ -9,12 +9,12 @@
 #include <memory>
 #include <vector>
 
-struct EngineRig {
+struct SelectedEngine {
     std::unique_ptr<TFxEngine> E = std::make_unique<TFxEngine>();
     std::vector<float> OutL, OutR;
 
     // The transport plays, so the LFO is never restarted behind the test's back.
-    explicit EngineRig(int32_t fx, float rate = 44100.0f, double tempo = 120.0) {
+    explicit SelectedEngine(int32_t fx, float rate = 44100.0f, double tempo = 120.0) {
         E->SeedRandom(7);
         E->BeginBlock(TBlockTime{0.0, tempo, true, rate});
         E->SelectedFx = fx;
@@ -55,7 +55,7 @@ inline int64_t FirstAbove(const std::vector<float>& x, float threshold, size_t f
 
 // A second of loud noise, then `seconds` of silence in blocks; true if any output sample of the
 // silence was subnormal. The caller then checks the effect's own memories.
-inline bool SubnormalAfterNoise(EngineRig& rig, float rate, int32_t seconds = 10) {
+inline bool SubnormalAfterNoise(SelectedEngine& rig, float rate, int32_t seconds = 10) {
     const size_t block = 4096;
     const auto noise = Noise(size_t(rate), 99, 4.0f);
     rig.Run(noise);
