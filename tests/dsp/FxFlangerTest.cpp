@@ -51,7 +51,7 @@ TEST(Flanger, EachFeedbackPassTakesTheDelayPlusOneWithTheLowPassedGain) {
     for (float feedback : {-0.49f, -0.98f}) {
         SCOPED_TRACE(feedback);
         SelectedEngine rig = FlangerRig(float(delay), feedback);
-        const auto& out = rig.Run(Impulse(600, 0));
+        const auto& out = rig.Run(Impulse(700, 0));
         EXPECT_EQ(out[delay], 1.0f);
         for (size_t k = 1; k <= 4; ++k) {
             SCOPED_TRACE(k);

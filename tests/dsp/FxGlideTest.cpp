@@ -29,6 +29,7 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
         {0.3f, 0.9f, 0.6f, 1.0f, Shape(0.3, 0.9, 0.6)},
     };
     SelectedEngine rig(0);
+    rig.E->AdvanceWritePositions();   // called outside the frame loop: start the positions at 0
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.X << " " << c.C1 << " " << c.C2);
         rig.E->LfoRawR = c.X;

@@ -161,8 +161,15 @@ extern "C" AEffect* fixtureMain(audioMasterCallback host) {
 #else
     std::memset(&Log, 0, sizeof Log);
     Log.HostVersion = int32_t(host(nullptr, audioMasterVersion, 0, 0, nullptr, 0));
+#ifdef FIXTURE_BAD_MAGIC
+    // A host must not call into a record it does not recognise, so it can never be closed:
+    // keep it in static storage rather than leak it.
+    static Fixture unclosable;
+    auto* f = &unclosable;
+#else
     auto* f = new (std::nothrow) Fixture;
     if (!f) return nullptr;
+#endif
     f->Host = host;
     AEffect& e = f->Effect;
     e.magic = kEffectMagic;
