@@ -18,6 +18,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build/asan --output-on-failure -j"$jobs"
 
 echo "== ThreadSanitizer build (cross-thread tests)"
-cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_TSAN=ON -DQBFX_BENCH=OFF -DQBFX_TOOLS=OFF >/dev/null
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_TSAN=ON -DQBFX_BENCH=OFF >/dev/null
 cmake --build build/tsan -j"$jobs" --target qbfx_plugin_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -R 'CrossThread'
