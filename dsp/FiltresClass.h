@@ -4,6 +4,8 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
+#include <limits>
 #include <cstdint>
 
 #include "dsp/Numbers.h"
@@ -48,7 +50,10 @@ public:
         if (cutoff != LastCutoff) SetCutoff(cutoff, sampleRate);
         const Wide y =
             (Wide(input) + 1e-18) * Wide(B0) + Wide(X1) * Wide(B1) + Wide(Y1) * Wide(A1);
-        Output = Y1 = float(y);
+        // A steady input of any size swallows the offset in rounding, and the output then decays
+        // geometrically: what would be subnormal is 0.
+        const float out = float(y);
+        Output = Y1 = (out != 0.0f && std::fabs(out) < std::numeric_limits<float>::min()) ? 0.0f : out;
         X1 = input;  // the raw input: the anti-denormal offset is for the current term only
     }
 

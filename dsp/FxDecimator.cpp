@@ -25,7 +25,14 @@ void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     if (step == 0 || sr == 0) {
         DecPhase = 0.0f;
     } else {
-        DecPhase = float(Wide(DecPhase) + (Wide(int32_t(DecHold)) / Wide(sr)) / Wide(step));
+        const int32_t hold = DecHold;
+        if (hold != DecIncrementHold || sr != DecIncrementRate || step != DecIncrementStep) {
+            DecIncrement = (Wide(hold) / Wide(sr)) / Wide(step);
+            DecIncrementHold = hold;
+            DecIncrementRate = sr;
+            DecIncrementStep = step;
+        }
+        DecPhase = float(Wide(DecPhase) + DecIncrement);
         if (!(Wide(DecPhase) <= Wide(sr))) DecPhase = 0.0f;
     }
     const int32_t clockStep = RoundInt(DecPhase);

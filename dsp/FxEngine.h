@@ -138,6 +138,9 @@ public:
     float DecPhase = 0;
     int32_t DecLastStep = 0;
     float DecHeldL = 0, DecHeldR = 0, DecOutL = 0, DecOutR = 0;
+    // The clock increment, kept for the hold, rate and divider it was computed from.
+    Wide DecIncrement = 0.0;
+    int32_t DecIncrementHold = 0, DecIncrementRate = 0, DecIncrementStep = 0;
 
     // ---- Realtime slicer ----
     std::vector<float> SliceBufferL, SliceBufferR;

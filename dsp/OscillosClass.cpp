@@ -1,5 +1,6 @@
 #include "dsp/OscillosClass.h"
 
+#include <bit>
 #include <cmath>
 
 void TSingleOscillator::Tick(float& resetFlag, float freq, float sampleRate, float resetPhase) {
@@ -41,7 +42,13 @@ Wide Shape(int32_t wave, float centred, float pulseWidth) {
 
 void TmultiDualSingle::Tick(int32_t wave, float freq, float pulseWidth, float phaseOffset,
                             float sampleRate) {
-    Increment = float((1.0 / Wide(sampleRate)) * Wide(freq));
+    const uint32_t freqBits = std::bit_cast<uint32_t>(freq), rateBits = std::bit_cast<uint32_t>(sampleRate);
+    if (!IncrementValid || freqBits != IncrementFreqBits || rateBits != IncrementRateBits) {
+        Increment = float((1.0 / Wide(sampleRate)) * Wide(freq));
+        IncrementFreqBits = freqBits;
+        IncrementRateBits = rateBits;
+        IncrementValid = true;
+    }
     PhaseA = float(Wide(PhaseA) + Wide(Increment));
     PhaseB = float(Wide(PhaseB) + Wide(Increment));
     if (!(PhaseB <= 1.0f)) PhaseB = 0.0f;

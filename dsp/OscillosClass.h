@@ -40,4 +40,10 @@ public:
     float Increment = 0, HoldA = 0, HoldB = 0, CentredA = 0, CentredB = 0, OutA = 0, OutB = 0,
           PhaseA = 0, PhaseB = 0;
     TRandom Rng;  // the sample-and-hold draws
+
+private:
+    // The increment is recomputed only when the bits of frequency or rate change: the same bits
+    // give the same increment, NaN included.
+    uint32_t IncrementFreqBits = 0, IncrementRateBits = 0;
+    bool IncrementValid = false;
 };

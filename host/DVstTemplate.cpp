@@ -3,8 +3,10 @@
 #include "dsp/Numbers.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 const std::array<const char*, 26> kCanDoStrings = {
     "sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents", "receiveVstMidiEvent",
@@ -162,7 +164,9 @@ void TVstTemplate::setInitialDelay(int32_t delay) {
 
 void TVstTemplate::setParameter(int32_t index, float value) {
     if (!(value <= 1.0f)) value = (value > 1.0f) ? 1.0f : 0.0f;   // NaN is unordered: it becomes 0
-    if (value < 0.0f) value = 0.0f;
+    // Below the smallest normal float a value means nothing audible, but every product with it is
+    // subnormal and would be slow in the output and in the feedback lines: it is taken as 0.
+    if (value < 0.0f || (value > 0.0f && value < std::numeric_limits<float>::min())) value = 0.0f;
     if (index < 0 || index >= numParams) return;
     Programs[size_t(int32_t(curProgram))].Values[size_t(index)] = value;
     ParametersChanged = 1;
@@ -299,8 +303,12 @@ void TVstTemplate::RunBlock(float** inputs, float** outputs, int32_t sampleFrame
 
 int32_t TVstTemplate::processEvents(VstEvents* events) {
     if (!events) return 0;
+    // The record declares two entries; the host lays out numEvents of them. Indexing the declared
+    // array past its second entry is undefined, so the entries are reached from their address.
+    VstEvent* const* entries = reinterpret_cast<VstEvent* const*>(reinterpret_cast<const char*>(events) +
+                                                                  offsetof(VstEvents, events));
     for (int32_t i = 0; i < events->numEvents; ++i) {
-        VstEvent* e = events->events[i];
+        VstEvent* e = entries[i];
         if (e && e->type == kVstMidiType) ProcessMidiEvent(reinterpret_cast<VstMidiEvent*>(e));
     }
     return 1;

@@ -21,3 +21,7 @@ echo "== ThreadSanitizer build (cross-thread tests)"
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_TSAN=ON -DQBFX_BENCH=OFF >/dev/null
 cmake --build build/tsan -j"$jobs" --target qbfx_plugin_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -R 'CrossThread'
+
+# ---- fuzzing (appended by the robustness work): a minute of libFuzzer on host actions, clang build
+echo "== libFuzzer: host actions on an in-process instance (60 s)"
+bash tools/fuzz.sh 60

@@ -153,3 +153,15 @@ TEST(TAp11, ImpulseResponseKeepsTheEnergyOfTheImpulse) {
         EXPECT_NEAR(energy, 1.0, 1e-4);
     }
 }
+
+// Regression: with a steady input the offset was lost in rounding and the output decayed into
+// subnormal numbers, which the synced delay's feedback then wrote into its lines.
+TEST(THp1, SteadyInputDecaysToZeroRatherThanIntoSubnormals) {
+    THp1 hp;
+    for (int i = 0; i < 200000; ++i) {
+        hp.Tick(-0.1137f, 4738.92f, 48000.0f);
+        ASSERT_NE(std::fpclassify(hp.Output), FP_SUBNORMAL) << "at sample " << i;
+        ASSERT_NE(std::fpclassify(hp.Y1), FP_SUBNORMAL) << "at sample " << i;
+    }
+    EXPECT_EQ(hp.Output, 0.0f);
+}

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -71,6 +73,17 @@ TEST_F(Framework, ParameterValuesAreClampedAndNanBecomesZero) {
         Host.SetParameter(3, c.in);
         EXPECT_EQ(Host.GetParameter(3), c.stored);
     }
+}
+
+TEST_F(Framework, SubnormalParameterValueIsStoredAsZero) {
+    for (float tiny : {1e-40f, std::numeric_limits<float>::denorm_min(), -1e-40f}) {
+        SCOPED_TRACE(tiny);
+        Host.SetParameter(3, 0.5f);
+        Host.SetParameter(3, tiny);
+        EXPECT_EQ(Host.GetParameter(3), 0.0f);
+    }
+    Host.SetParameter(3, std::numeric_limits<float>::min());   // the smallest normal value stays
+    EXPECT_EQ(Host.GetParameter(3), std::numeric_limits<float>::min());
 }
 
 TEST_F(Framework, OutOfRangeParameterIndexStoresNothingAndRaisesNoEvent) {
@@ -204,6 +217,24 @@ TEST_F(Framework, EventListPassesMidiEventsInOrderAndSkipsOthers) {
     list.numEvents = 0;
     EXPECT_EQ(Host.Dispatch(effProcessEvents, 0, 0, &list), 1);
     EXPECT_EQ(Made->MidiStatuses.size(), 2u);
+}
+
+// Regression: the entries past the record's declared two were read by indexing that array, which
+// the undefined-behaviour checker of clang stops at the third entry.
+TEST_F(Framework, EventListLongerThanTheDeclaredTwoEntriesIsReadWhole) {
+    std::vector<VstMidiEvent> midi(64);
+    std::vector<char> storage(offsetof(VstEvents, events) + midi.size() * sizeof(VstEvent*));
+    auto* list = reinterpret_cast<VstEvents*>(storage.data());
+    list->numEvents = int32_t(midi.size());
+    auto** entries = reinterpret_cast<VstEvent**>(storage.data() + offsetof(VstEvents, events));
+    for (size_t i = 0; i < midi.size(); ++i) {
+        midi[i].type = kVstMidiType;
+        midi[i].midiData[0] = char(0x80 + i % 48);
+        entries[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+    }
+    Host.Dispatch(effProcessEvents, 0, 0, list);
+    ASSERT_EQ(Made->MidiStatuses.size(), midi.size());
+    EXPECT_EQ(Made->MidiStatuses.back(), uint8_t(0x80 + 63 % 48));
 }
 
 TEST_F(Framework, AutomatedChangeIsReportedWithTheUnclampedValue) {
