@@ -52,8 +52,7 @@ public:
             (Wide(input) + 1e-18) * Wide(B0) + Wide(X1) * Wide(B1) + Wide(Y1) * Wide(A1);
         // A steady input of any size swallows the offset in rounding, and the output then decays
         // geometrically: what would be subnormal is 0.
-        const float out = float(y);
-        Output = Y1 = (out != 0.0f && std::fabs(out) < std::numeric_limits<float>::min()) ? 0.0f : out;
+        Output = Y1 = FlushSubnormal(float(y));
         X1 = input;  // the raw input: the anti-denormal offset is for the current term only
     }
 

@@ -134,7 +134,8 @@ void TFxEngine::ProcessFrames(const float* inL, const float* inR, float* outL, f
         PickWetPair();
         CheckCycle();
         const Wide mix = OutMix, amp = OutAmp;
-        outL[i] = float(((1.0 - mix) * Wide(InL) + Wide(WetL) * mix) * amp);
-        outR[i] = float(((1.0 - mix) * Wide(InR) + Wide(WetR) * mix) * amp);
+        // A tiny gain or a dying tail must not hand the host subnormal samples.
+        outL[i] = FlushSubnormal(float(((1.0 - mix) * Wide(InL) + Wide(WetL) * mix) * amp));
+        outR[i] = FlushSubnormal(float(((1.0 - mix) * Wide(InR) + Wide(WetR) * mix) * amp));
     }
 }

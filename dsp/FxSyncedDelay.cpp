@@ -4,8 +4,9 @@
 // and ticks the damping filters, so a deselected delay keeps adding its frozen feedback.
 void TFxEngine::ProcessSyncedDelay(int32_t selectedFx) {
     const Wide feedback = DelFeedback;
-    DelLineL.Write(PosLong, float(Wide(InL) + Wide(DelHighL.Output) * feedback));
-    DelLineR.Write(PosLong, float(Wide(InR) + Wide(DelHighR.Output) * feedback));
+    // A dying echo times the feedback can land below the normal range: it is recorded as silence.
+    DelLineL.Write(PosLong, FlushSubnormal(float(Wide(InL) + Wide(DelHighL.Output) * feedback)));
+    DelLineR.Write(PosLong, FlushSubnormal(float(Wide(InR) + Wide(DelHighR.Output) * feedback)));
     if (selectedFx != 0) return;
 
     const float delay = float(int32_t(SyncDelayLength));
