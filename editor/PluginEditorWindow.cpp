@@ -1,0 +1,586 @@
+#include "editor/PluginEditorWindow.h"
+
+#include "editor/resources/Resources.h"
+#include "editor/widgets/Png.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+constexpr int kIndexSliderBack = 0, kIndexSliderPointer = 1, kIndexTrigger = 2;
+constexpr int kSliderWidth = 35, kSliderHeight = 99, kButtonWidth = 35, kButtonHeight = 29;
+constexpr uint32_t kMaxColour = 16777215;
+
+// nearest(x): ties to the even neighbour, as every integer the editor derives
+int64_t Nearest(double x) { return std::llrint(x); }
+
+uint32_t ColourToArgb(uint32_t c) {
+    return Argb(255, uint8_t(c & 0xFF), uint8_t((c >> 8) & 0xFF), uint8_t((c >> 16) & 0xFF));
+}
+
+std::string NumberedName(const char* role, int n) {
+    std::string s(role);
+    s += std::to_string(n);
+    return s;
+}
+
+std::shared_ptr<const TBitmap> Picture(const char* name) {
+    auto bmp = std::make_shared<TBitmap>();
+    DecodePng(Resource(name), *bmp);
+    return bmp;
+}
+
+struct TSliderDesign {
+    int Tag, Left, Top;
+    const char* Hint;
+};
+
+// in creation order: later ones lie above earlier ones
+constexpr TSliderDesign kPanelSliders1[] = {
+    {40, 8, 123, "Delay feedback"},
+    {41, 47, 123, "Feedback Lowpass damping"},
+    {42, 86, 123, "Feedback highpass damping"},
+    {43, 132, 123, "Glide/drift amount"},
+    {44, 172, 123, "Glide/drift attack"},
+    {45, 211, 123, "Glide/drift decay"},
+    {46, 257, 123, "Flanger delay"},
+    {47, 297, 123, "Flanger feedback amount"},
+    {48, 336, 123, "Feedback lowpass damping"},
+    {49, 383, 123, "Phaser frequency"},
+    {50, 421, 123, "Phaser depth"},
+    {51, 460, 123, "Phaser Feedback amount"},
+    {52, 8, 256, "Sampling rate reduction"},
+    {53, 47, 256, "Bit depth reduction"},
+    {54, 86, 255, "saturation on/off and amount"},
+    {55, 132, 256, "Looping speed"},
+    {56, 172, 256, "Variator quantization"},
+    {57, 211, 256, "Variator spreading / random reverse over 4"},
+};
+constexpr TSliderDesign kOutputLfoSliders[] = {
+    {33, 510, 256, "Main FX selector"},
+    {34, 549, 256, "Mix amount (CTRL rigth + Move to define max mix)"},
+    {35, 588, 256, "Output amplifier"},
+    {30, 510, 122, "LFO waveform"},
+    {31, 549, 122, "LFO amplification"},
+    {32, 588, 123, "Second lfo sync offset"},
+};
+constexpr TSliderDesign kPanelSliders2[] = {
+    {58, 257, 256, "Ring frequency"},
+    {59, 297, 256, "Ring accumulator amount"},
+    {60, 336, 256, "Ring accumulator lowpass damping"},
+    {61, 383, 256, "Comb chord selector"},
+    {62, 421, 256, "Comb chord root note"},
+    {63, 460, 255, "Comb feedback amount"},
+};
+
+constexpr int kTriggerLefts[8] = {10, 50, 90, 130, 170, 210, 250, 290};
+
+struct TResetDesign {
+    int Tag, Position;
+};
+constexpr TResetDesign kResets[] = {
+    {30, 100}, {31, 0},   {32, 100}, {33, 100}, {34, 100}, {35, 0},   {40, 50},  {41, 0},
+    {42, 100}, {43, 100}, {44, 100}, {45, 100}, {46, 90},  {47, 15},  {48, 0},   {49, 50},
+    {50, 0},   {51, 15},  {52, 0},   {53, 0},   {54, 0},   {55, 100}, {56, 100}, {57, 100},
+    {58, 50},  {59, 20},  {60, 10},  {61, 100}, {62, 30},  {63, 40},
+};
+
+constexpr uint32_t kStandardColours[5] = {15793151, 12639424, 12632256, 8421504, 16777215};
+
+}  // namespace
+
+TPluginEditorWindow::TPluginEditorWindow(std::unique_ptr<TFormPlatform> platform)
+    : Context(&Fonts),
+      DIBTimer1([this] { return Platform->NowMs(); }),
+      Platform(std::move(platform)),
+      Fonts(Resource("DejaVuSans.ttf"), Resource("DejaVuSans-Bold.ttf")) {
+    Build();
+    BuildMenu();
+    DIBTimer1.SetInterval(kTimerInterval);
+    DIBTimer1.SetOnTimer([this](TDIBTimer&) { UpdaterTimer(); });
+    DIBTimer1.SetEnabled(true);
+}
+
+TPluginEditorWindow::~TPluginEditorWindow() = default;
+
+TDIBSlider& TPluginEditorWindow::AddSlider(int tag, int left, int top, const char* hint) {
+    auto& s = FrtContainer->Add<TDIBSlider>(left, top, kSliderWidth, kSliderHeight);
+    s.Name = NumberedName("p", tag);
+    s.Tag = tag;
+    s.Hint = hint;
+    s.Cursor = TCursor::Cross;
+    s.PopupMenu = &Context;
+    s.SetImages(&DIBImageList1, kIndexSliderBack, kIndexSliderPointer);
+    s.SetMin(0);
+    s.SetMax(100);
+    s.PageSize = 1;
+    s.SmallChange = tag == 43 ? 10 : 1;
+    s.LargeChange = tag == 52 ? 5 : 1;
+    // design position, set before the handlers so it raises nothing
+    s.SetPosition(tag == 40 ? 99 : 100);
+    s.OnChange = [this](TControl& c) { p40Change(c); };
+    s.OnMouseMove = [this](TControl& c, int, int) { p40MouseMove(c); };
+    if (tag == 30) {
+        s.OnMouseDown = [this](TControl&, MouseButton, int, int) { p30MouseDown(); };
+        s.OnMouseUp = [this](TControl&, MouseButton, int, int) { p30MouseUp(); };
+    } else if (tag == 33) {
+        s.OnMouseDown = [this](TControl&, MouseButton, int, int) { p33MouseDown(); };
+        s.OnMouseUp = [this](TControl&, MouseButton, int, int) { p33MouseUp(); };
+    }
+    Sliders[size_t(tag)] = &s;
+    return s;
+}
+
+TDIBGlyphButton& TPluginEditorWindow::AddTrigger(int tag, int left, int top) {
+    auto& b = FrtContainer->Add<TDIBGlyphButton>(left, top, kButtonWidth, kButtonHeight);
+    b.Tag = tag;
+    b.SetGlyph(&DIBImageList1, kIndexTrigger);
+    b.SetNumGlyphs(2);
+    b.ToggleDown = false;
+    b.OnMouseMove = [this](TControl& c, int, int) { p40MouseMove(c); };
+    if (tag <= 7) {
+        b.Name = NumberedName("FXtrg", tag + 1);
+        b.OnMouseDown = [this](TControl& c, MouseButton m, int, int) { FXtrg1MouseDown(c, m); };
+        b.OnMouseUp = [this](TControl& c, MouseButton, int, int) { FXtrg1MouseUp(c); };
+        FXtrg[size_t(tag)] = &b;
+    } else {
+        b.Name = NumberedName("SVtrg", tag - 9);
+        b.OnMouseDown = [this](TControl& c, MouseButton m, int, int) { SVtrg1MouseDown(c, m); };
+        b.OnMouseUp = [this](TControl& c, MouseButton m, int, int) { SVtrg1MouseUp(c, m); };
+        SVtrg[size_t(tag - 10)] = &b;
+    }
+    return b;
+}
+
+void TPluginEditorWindow::Build() {
+    DIBImageList1.AddPng(Resource("slider_back.png"));
+    DIBImageList1.AddPng(Resource("slider_pointer.png"));
+    DIBImageList1.AddPng(Resource("trigger.png"));
+
+    Form.Name = "PluginEditorWindow";
+    Form.ParentColor = false;
+    Form.Color = ColourToArgb(kGray);
+    Form.PopupMenu = &Context;
+    Form.SetBounds(0, 0, kDesignWidth, kDesignHeight);
+
+    BckContainer = &Form.Add<TDIBContainer>(0, 0, 636, 371);
+    BckContainer->Name = "BckContainer";
+    FullImg = &BckContainer->Add<TImage>(32, 3, 604, 335);
+    FullImg->Name = "FullImg";
+    FullImg->SetPicture(Picture("full.png"));
+    FullImg->Cursor = TCursor::Help;
+    FullImg->OnClick = [this](TControl&) { Image1Click(); };
+    FullImg->OnMouseMove = [this](TControl&, int, int) { LogoImgMouseMove(); };
+    BckContainer->Hide();
+
+    InfoContainer = &Form.Add<TDIBContainer>(0, 372, 631, 25);
+    InfoContainer->Name = "InfoContainer";
+    InfoContainer->Anchors = akLeft | akBottom;
+    infos = &InfoContainer->Add<TImage>(3, 1, 630, 22);
+    infos->Name = "infos";
+    infos->SetPicture(Picture("infos.png"));
+    infos->Anchors = akLeft | akRight | akBottom;
+    constexpr int kInfoLefts[5] = {7, 68, 145, 206, 510}, kInfoWidths[5] = {50, 60, 38, 290, 110};
+    for (size_t i = 0; i < info.size(); ++i) {
+        auto& t = InfoContainer->Add<TStaticText>(kInfoLefts[i], 4, kInfoWidths[i], 13, &Fonts);
+        t.Name = NumberedName("info", int(i));
+        t.FontHeight = 9;
+        t.Bold = true;
+        t.FontColor = Argb(255, 0, 0, 0);
+        t.Anchors = akLeft | akBottom;
+        info[i] = &t;
+    }
+
+    FrtContainer = &Form.Add<TDIBContainer>(0, 0, 632, 372);
+    FrtContainer->Name = "FrtContainer";
+    FrtContainer->Align = TAlign::Top;
+    FrontImg = &FrtContainer->Add<TImage>(2, 3, 632, 372);
+    FrontImg->Name = "FrontImg";
+    FrontImg->SetPicture(Picture("front.png"));
+    FrontImg->PopupMenu = &Context;
+    FrontImg->OnDblClick = [this](TControl&) { Performerview1Click(); };
+    for (int k = 0; k < 6; ++k) AddTrigger(k, kTriggerLefts[k], 20);
+    for (const auto& d : kPanelSliders1) AddSlider(d.Tag, d.Left, d.Top, d.Hint);
+    for (int n = 0; n < 8; ++n) AddTrigger(10 + n, kTriggerLefts[n], 72);
+    for (const auto& d : kOutputLfoSliders) AddSlider(d.Tag, d.Left, d.Top, d.Hint);
+    LogoImg = &FrtContainer->Add<TImage>(471, 7, 153, 94);
+    LogoImg->Name = "LogoImg";
+    LogoImg->Cursor = TCursor::Help;
+    LogoImg->OnClick = [this](TControl&) { Image1Click(); };
+    LogoImg->OnMouseMove = [this](TControl&, int, int) { LogoImgMouseMove(); };
+    SelDotImg = &FrtContainer->Add<TImage>(108, 243, 12, 13);
+    SelDotImg->Name = "SelDotImg";
+    SelDotImg->SetPicture(Picture("seldot.png"));
+    for (const auto& d : kPanelSliders2) AddSlider(d.Tag, d.Left, d.Top, d.Hint);
+    AddTrigger(6, kTriggerLefts[6], 20);
+    AddTrigger(7, kTriggerLefts[7], 20);
+    LFOMon = &FrtContainer->Add<TPaintBox>(344, 9, 111, 90);
+    LFOMon->Name = "LFOMon";
+    Form.Realign();
+}
+
+void TPluginEditorWindow::BuildMenu() {
+    TMenuItem& root = Context.Items;
+    root.Add("Reset parameter", 0, "Reset1").OnClick = [this](TMenuItem&) { Reset1Click(); };
+    root.AddSeparator("N4");
+    TMenuItem& colours = root.Add("Set standard color", 0, "Setstandardcolor1");
+    const char* colourNames[5][2] = {{"Cream", "Cream1"}, {"Dollar", "Dollar1"},
+                                     {"Silver", "Silver1"}, {"Gray", "heme1"},
+                                     {"White", "White1"}};
+    for (int i = 0; i < 5; ++i)
+        colours.Add(colourNames[i][0], i, colourNames[i][1]).OnClick =
+            [this](TMenuItem& m) { Cream1Click(m.Tag); };
+    root.Add("Randomize color", 0, "Randomizecolor1").OnClick =
+        [this](TMenuItem&) { Randomizecolor1Click(); };
+    root.Add("Performer view", 0, "Performerview1").OnClick =
+        [this](TMenuItem&) { Performerview1Click(); };
+    root.AddSeparator("N1");
+    TMenuItem& maxMix = root.Add("Set all max mix to", 0, "Setallmaxmixto1");
+    const char* mixNames[5][2] = {
+        {"0", "N01"}, {"25", "N251"}, {"50", "N501"}, {"75", "N751"}, {"100", "N1001"}};
+    for (int i = 0; i < 5; ++i)
+        maxMix.Add(mixNames[i][0], i, mixNames[i][1]).OnClick =
+            [this](TMenuItem& m) { N01Click(m.Tag); };
+}
+
+TDIBSlider* TPluginEditorWindow::Slider(int tag) const {
+    return tag >= 0 && tag < int(Sliders.size()) ? Sliders[size_t(tag)] : nullptr;
+}
+
+TMenuItem* TPluginEditorWindow::MenuItem(const std::string& name) {
+    TMenuItem* found = nullptr;
+    auto walk = [&](auto& self, TMenuItem& m) -> void {
+        for (auto& it : m.Items) {
+            if (it->Name == name) found = it.get();
+            self(self, *it);
+        }
+    };
+    walk(walk, Context.Items);
+    return found;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Framework side
+
+void TPluginEditorWindow::Attach(TVstTemplate* effect) {
+    Plugin = effect;
+    if (Plugin) Plugin->ParametersChanged = 1;
+    Updating = false;
+    info[4]->SetCaption(kVersionLabel);
+}
+
+void TPluginEditorWindow::Idle() {
+    Platform->PumpEvents(*this);
+    DIBTimer1.Poll(Platform->NowMs());
+    Platform->Present(*this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Input from the platform
+
+void TPluginEditorWindow::MouseInput(const MouseEvent& ev) {
+    if (Context.IsOpen()) {
+        // the open menu takes every pointer event; a press outside it only closes it
+        const TRect before = Context.Bounds();
+        switch (ev.kind) {
+        case MouseEvent::Kind::Move: Context.MouseMove(ev.x, ev.y); break;
+        case MouseEvent::Kind::Down:
+        case MouseEvent::Kind::DoubleClick: Context.MouseDown(ev.button, ev.x, ev.y); break;
+        case MouseEvent::Kind::Up: Context.MouseUp(ev.button, ev.x, ev.y); break;
+        }
+        Form.InvalidateRect(before.Union(Context.Bounds()));
+        return;
+    }
+    TControl* under = Form.Capture() ? Form.Capture() : Form.ControlAt(ev.x, ev.y);
+    Form.DispatchMouse(ev);
+    if (ev.kind != MouseEvent::Kind::Up || ev.button != MouseButton::Right) return;
+    // the context menu of the control, or of the nearest parent that has one
+    for (TControl* c = under; c; c = c->Parent()) {
+        if (!c->PopupMenu) continue;
+        c->PopupMenu->Popup(ev.x, ev.y, {0, 0, ClientWidth(), ClientHeight()});
+        Form.InvalidateRect(c->PopupMenu->Bounds());
+        break;
+    }
+}
+
+void TPluginEditorWindow::KeyInput(Key key) {
+    if (Context.IsOpen()) {
+        const TRect before = Context.Bounds();
+        Context.KeyDown(key);
+        Form.InvalidateRect(before.Union(Context.Bounds()));
+        return;
+    }
+    Form.DispatchKey(key);
+}
+
+void TPluginEditorWindow::MouseLeftWindow() { Form.MouseLeftWindow(); }
+
+void TPluginEditorWindow::PaintArea(PixelBuffer buffer, const TRect& area) {
+    Form.PaintArea(buffer, area);
+    if (!Context.IsOpen()) return;
+    TCanvas c(buffer);
+    c.Clip = c.Clip.Intersect(area);
+    if (!c.Clip.Empty()) Context.Paint(c);
+}
+
+TCursor TPluginEditorWindow::CursorAt(int x, int y) {
+    if (Context.IsOpen()) return TCursor::Default;
+    const TControl* c = Form.Capture() ? Form.Capture() : Form.ControlAt(x, y);
+    return c ? c->Cursor : TCursor::Default;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The refresh from the plug-in
+
+void TPluginEditorWindow::UpdaterTimer() {
+    if (!Plugin) return;
+    if (Held(THeldKey::LControl) && Held(THeldKey::LShift)) DoFunColorMode();
+    if (Plugin->getParameter(18) == 0.0f) Plugin->setParameter(18, float(1.0 / double(kSilver)));
+    SelDotMove(int(Nearest(double(Plugin->getParameter(33)) * 7.0)));
+    DrawLfoTraces();
+    if (!Plugin->ParametersChanged) return;
+
+    Updating = true;
+    const float mix = Plugin->getParameter(34), sv = Plugin->getParameter(37);
+    for (size_t n = 1; n <= 8; ++n) ButtonFeedback(*SVtrg[n - 1], mix, sv, float(n) / 8.0f);
+    for (int i = 40; i <= 57; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
+    for (int i = 58; i <= 63; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
+    for (int i = 30; i <= 33; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
+    // while the max mix is being defined, p34 stays where the user holds it
+    if (!Held(THeldKey::RControl)) SliderFeedback(34, *Sliders[34]);
+    SliderFeedback(35, *Sliders[35]);
+    for (size_t i = 0; i < FxMaxMix.size(); ++i) {
+        const float m = Plugin->getParameter(int32_t(20 + i));
+        if (m != FxMaxMix[i]) FxMaxMix[i] = m;
+    }
+    const float view = Plugin->getParameter(39);
+    if (view > 0.5f && !PerformerView) {
+        PerformerView = true;
+        SetView();
+    } else if (view < 0.5f && PerformerView) {
+        PerformerView = false;
+        SetView();
+    }
+    // A reciprocal outside the colour range (or not a number) has no colour: keep the current one.
+    const double reciprocal = 1.0 / double(Plugin->getParameter(18));
+    if (std::isfinite(reciprocal) && reciprocal >= 0.0 && reciprocal <= kMaxColour + 0.5) {
+        const auto colour = uint32_t(std::min<int64_t>(Nearest(reciprocal), kMaxColour));
+        if (colour != WindowColor_) SetWindowColor(colour);
+    }
+    Updating = false;
+    Plugin->ParametersChanged = 0;
+}
+
+void TPluginEditorWindow::DrawLfoTraces() {
+    constexpr uint32_t kRed = Argb(255, 255, 0, 0), kBlack = Argb(255, 0, 0, 0);
+    LFOMon->Repaint();
+    for (const auto* rows : {&ScopeRowL, &ScopeRowR})
+        for (size_t x = 1; x <= 110; ++x) {
+            const int y = (*rows)[x];
+            LFOMon->SetPixel(int(x), y, kRed);
+            LFOMon->SetPixel(int(x), y + 1, kBlack);
+            LFOMon->SetPixel(int(x), y - 1, kBlack);
+        }
+}
+
+void TPluginEditorWindow::SliderFeedback(int index, TDIBSlider& slider) {
+    const int p = int(Nearest((1.0 - double(Plugin->getParameter(index))) * 100.0));
+    if (p != slider.Position()) slider.SetPosition(p);
+}
+
+void TPluginEditorWindow::ButtonFeedback(TDIBGlyphButton& button, float mix, float current,
+                                         float step) {
+    if (mix > 0.0f && !button.Down() && current == step) button.SetDown(true);
+    else if (mix == 0.0f && button.Down()) button.SetDown(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Control handlers
+
+void TPluginEditorWindow::p40Change(TControl& sender) {
+    if (Updating) return;
+    auto* slider = dynamic_cast<TDIBSlider*>(&sender);
+    if (!slider) return;
+    const int tag = slider->Tag, pos = slider->Position();
+    const float v = float(1.0 - pos / 100.0);
+    if (tag == 34 && Held(THeldKey::RControl)) {
+        info[4]->SetCaption(kMaxMixPrompt);
+        FxMaxMix[size_t(CurrentFx)] = v;
+        if (Plugin) Plugin->setParameter(20 + CurrentFx, v);
+        return;
+    }
+    if (Plugin) {
+        Plugin->setParameter(tag, v);
+        Plugin->setParameterAutomated(tag, v);
+    }
+    info[2]->SetCaption(SliderValueText(tag, pos));
+}
+
+void TPluginEditorWindow::p40MouseMove(TControl& sender) {
+    if (dynamic_cast<TDIBGlyphButton*>(&sender)) {
+        if (sender.Tag >= 0 && sender.Tag <= 7) info[4]->SetCaption(kFxNames[size_t(sender.Tag)]);
+        return;
+    }
+    if (!dynamic_cast<TDIBSlider*>(&sender)) return;
+    HoveredTag = sender.Tag;
+    info[3]->SetCaption(sender.Hint);
+    auto nameIndex = [](const TDIBSlider& s, double scale, int last) {
+        const int64_t i = Nearest((1.0 - s.Position() / 100.0) * scale);
+        return size_t(std::clamp<int64_t>(i, 0, last));
+    };
+    if (LfoWaveHeld) info[4]->SetCaption(kLfoNames[nameIndex(*Sliders[30], 5.0, 5)]);
+    if (FxSelectorHeld) info[4]->SetCaption(kFxNames[nameIndex(*Sliders[33], 7.0, 7)]);
+}
+
+void TPluginEditorWindow::FXtrg1MouseDown(TControl& sender, MouseButton button) {
+    if (button == MouseButton::Right) return;
+    const int k = std::clamp(sender.Tag, 0, 7);
+    CurrentFx = k;
+    SelDotMove(k);
+    if (!Plugin) return;
+    Plugin->setParameterAutomated(33, float(k / 7.0));
+    Plugin->setParameterAutomated(k, float(1.0 - k / 8.0));
+}
+
+void TPluginEditorWindow::FXtrg1MouseUp(TControl& sender) {
+    if (Plugin) Plugin->setParameterAutomated(sender.Tag, 0.0f);
+}
+
+void TPluginEditorWindow::SVtrg1MouseDown(TControl& sender, MouseButton button) {
+    if (button == MouseButton::Right) return;
+    const int n = sender.Tag - 9;
+    // to two decimals, halves away from zero
+    auto twoDecimals = [](double x) { return std::round(x * 100.0) / 100.0; };
+    const double tempo = HostTempo;
+    if (std::isfinite(tempo) && tempo > 0.0) {
+        info[0]->SetCaption(FloatText(twoDecimals(tempo / 60.0 * n / 4.0)) + " Hz");
+        info[1]->SetCaption(FloatText(twoDecimals(1.0 / (tempo / 60.0) * 1000.0 * n / 4.0)) +
+                            " ms");
+    } else {
+        // no tempo from the host yet: the rate is 0 and the period has no value
+        info[0]->SetCaption("0 Hz");
+        info[1]->SetCaption("- ms");
+    }
+    if (!Plugin) return;
+    Plugin->setParameterAutomated(sender.Tag, 1.0f);
+    Plugin->setParameter(34, FxMaxMix[size_t(CurrentFx)]);
+    Plugin->setParameter(37, float(n / 8.0));
+}
+
+void TPluginEditorWindow::SVtrg1MouseUp(TControl& sender, MouseButton button) {
+    if (button == MouseButton::Right || !Plugin) return;
+    Plugin->setParameter(34, 0.0f);
+    Plugin->setParameterAutomated(sender.Tag, 0.0f);
+}
+
+void TPluginEditorWindow::SelDotMove(int i) {
+    constexpr int kLefts[4] = {107, 231, 357, 481};
+    if (i < 0 || i > 7) return;
+    SelDotImg->SetPos(kLefts[i % 4], i < 4 ? 111 : 244);
+}
+
+void TPluginEditorWindow::SetView() {
+    const int h = PerformerView ? kPerformerHeight : kFullHeight;
+    Form.SetBounds(0, 0, Form.Width(), h);
+    Form.Invalidate();
+    Platform->SizeChanged(Form.Width(), h);
+    if (Plugin) Plugin->sizeWindow(Form.Width(), h);
+    InfoContainer->BringToFront();
+    if (Plugin) Plugin->updateDisplay();
+}
+
+void TPluginEditorWindow::Performerview1Click() {
+    PerformerView = !PerformerView;
+    if (Plugin) Plugin->setParameter(39, PerformerView ? 1.0f : 0.0f);
+    SetView();
+}
+
+void TPluginEditorWindow::SetWindowColor(uint32_t colour) {
+    WindowColor_ = std::min(colour, kMaxColour);
+    Form.SetColor(ColourToArgb(WindowColor_));
+}
+
+void TPluginEditorWindow::SetColor(uint32_t colour) {
+    SetWindowColor(colour);
+    // colour 0 has no reciprocal; the callers never pass it
+    if (!Plugin || WindowColor_ == 0) return;
+    const float v = float(1.0 / double(WindowColor_));
+    Plugin->setParameter(18, v);
+    Plugin->setParameterAutomated(18, v);
+}
+
+void TPluginEditorWindow::Cream1Click(int tag) {
+    if (tag < 0 || tag > 4) return;
+    SetColor(kStandardColours[tag]);
+}
+
+void TPluginEditorWindow::DoFunColorMode() {
+    const auto a = uint32_t(Platform->Random(255)), b = uint32_t(Platform->Random(255)),
+               c = uint32_t(Platform->Random(255));
+    uint32_t colour = a * 65536 + b * 256 + c;
+    // black has no reciprocal to store: the nearest colour that has one
+    if (colour == 0) colour = 1;
+    SetColor(colour);
+    Platform->Sleep(100);
+}
+
+void TPluginEditorWindow::Reset1Click() {
+    TDIBSlider* s = Slider(HoveredTag);
+    const int pos = ResetPosition(HoveredTag);
+    if (s && pos >= 0) s->SetPosition(pos);
+}
+
+void TPluginEditorWindow::N01Click(int tag) {
+    if (tag < 0 || tag > 4) return;
+    const float x = float(tag) * 0.25f;
+    for (size_t i = 0; i < FxMaxMix.size(); ++i) {
+        FxMaxMix[i] = x;
+        if (Plugin) Plugin->setParameter(int32_t(20 + i), x);
+    }
+}
+
+void TPluginEditorWindow::Image1Click() {
+    FullImg->Show();
+    BckContainer->SetVisible(!BckContainer->Visible());
+    FrtContainer->SetVisible(!FrtContainer->Visible());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Texts
+
+std::string TPluginEditorWindow::FloatText(double v) {
+    if (v == 0.0) v = 0.0;   // no "-0"
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return std::string(buf, r.ptr);
+}
+
+std::string TPluginEditorWindow::SliderValueText(int tag, int position) {
+    const double p = position, v = 1.0 - p / 100.0;
+    auto integer = [](int64_t i) { return std::to_string(i); };
+    switch (tag) {
+    case 30: return integer(Nearest(5.0 - p / 20.0));
+    case 33: return integer(Nearest(v * 7.0));
+    case 40: return FloatText(v * 2.0 - 1.0);
+    case 49: return FloatText(v * 5000.0 + 25.0);
+    case 50: return integer(Nearest(v * 5.0 + 1.0));
+    case 53: return integer(Nearest(v * 15.0) + 1);
+    case 55:
+    case 56: return integer(Nearest(v * 15.0 + 1.0));
+    case 57: return integer(Nearest(v * 8.0));
+    case 58: return integer(Nearest(v * 2000.0 + 10.0));
+    case 61: return integer(Nearest(v * 14.0 + 1.0));
+    case 62: return integer(Nearest(v * 70.0));
+    default:
+        if ((tag >= 30 && tag <= 35) || (tag >= 40 && tag <= 63)) return FloatText(v);
+        return {};
+    }
+}
+
+int TPluginEditorWindow::ResetPosition(int tag) {
+    for (const auto& r : kResets)
+        if (r.Tag == tag) return r.Position;
+    return -1;
+}

@@ -1,0 +1,345 @@
+// The built module's editor in a real X server, driven as a host drives it: a parent window of
+// our own, the editor opcodes through the record, the mouse through XTest, and the picture read
+// back from the server. Set QBFX_SCREENSHOTS to a folder to also write the two views as PNG.
+#include "editor/resources/Resources.h"
+#include "editor/widgets/Png.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+// after gtest: X11 defines None, Bool and Status as macros
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <dirent.h>
+#include <png.h>
+
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <vector>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr int kW = 632, kH = 395;
+
+int OpenFileCount() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+struct Rgb {
+    int r, g, b;
+};
+
+bool WritePng(const std::string& path, XImage* img, int w, int h) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(size_t(w) * 3);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const unsigned long p = XGetPixel(img, x, y);
+            row[size_t(x) * 3 + 0] = png_byte((p >> 16) & 0xFF);
+            row[size_t(x) * 3 + 1] = png_byte((p >> 8) & 0xFF);
+            row[size_t(x) * 3 + 2] = png_byte(p & 0xFF);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
+}
+
+class EditorModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display: run under xvfb-run";
+        // a server that resets after its last client needs a moment before it accepts again
+        for (int attempt = 0; attempt < 20 && !D; ++attempt) {
+            D = XOpenDisplay(nullptr);
+            if (!D) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (!D) GTEST_SKIP() << "cannot open the X display";
+        int ev = 0, err = 0, major = 0, minor = 0;
+        if (!XTestQueryExtension(D, &ev, &err, &major, &minor)) GTEST_SKIP() << "no XTest";
+        XSetWindowAttributes wa{};
+        wa.override_redirect = True;   // placed where asked even under a window manager
+        wa.background_pixel = BlackPixel(D, DefaultScreen(D));
+        Parent = XCreateWindow(D, DefaultRootWindow(D), 0, 0, 700, 450, 0, CopyFromParent,
+                               InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &wa);
+        XSelectInput(D, Parent, StructureNotifyMask);
+        XMapRaised(D, Parent);
+        for (XEvent e;;) {
+            XNextEvent(D, &e);
+            if (e.type == MapNotify) break;
+        }
+        Host = std::make_unique<TestHost>(TestHost::FromLibrary(QBFX_MODULE_PATH));
+        ASSERT_NE(Host->EntryFunction(), nullptr);
+        ASSERT_NE(Host->Open(), nullptr);
+    }
+    void TearDown() override {
+        if (Host) Host->Close();
+        Host.reset();
+        if (D) {
+            XDestroyWindow(D, Parent);
+            XCloseDisplay(D);
+        }
+    }
+
+    ERect Rect() {
+        ERect* r = nullptr;
+        EXPECT_EQ(Host->Dispatch(effEditGetRect, 0, 0, &r), 1);
+        return r ? *r : ERect{-1, -1, -1, -1};
+    }
+    bool OpenEditor() {
+        return Host->Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(Parent))) == 1;
+    }
+    // Idles like a host for about `ms` milliseconds.
+    void Pump(int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            Host->Dispatch(effEditIdle);
+            XSync(D, False);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    void RootOf(int x, int y, int& rx, int& ry) {
+        ::Window child = 0;
+        XTranslateCoordinates(D, Parent, DefaultRootWindow(D), x, y, &rx, &ry, &child);
+    }
+    void MoveTo(int x, int y) {
+        int rx = 0, ry = 0;
+        RootOf(x, y, rx, ry);
+        XTestFakeMotionEvent(D, -1, rx, ry, CurrentTime);
+        XSync(D, False);
+        Pump(30);
+    }
+    void Button(unsigned button, bool down) {
+        XTestFakeButtonEvent(D, button, down ? True : False, CurrentTime);
+        XSync(D, False);
+        Pump(30);
+    }
+    XImage* Grab(int w, int h) { return XGetImage(D, Parent, 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap); }
+    static Rgb At(XImage* img, int x, int y) {
+        const unsigned long p = XGetPixel(img, x, y);
+        return {int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)};
+    }
+    int ChildCount() {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned n = 0;
+        XQueryTree(D, Parent, &root, &parent, &children, &n);
+        if (children) XFree(children);
+        return int(n);
+    }
+    void Screenshot(const char* name, int w, int h) {
+        const char* dir = std::getenv("QBFX_SCREENSHOTS");
+        if (!dir) return;
+        XImage* img = Grab(w, h);
+        ASSERT_NE(img, nullptr);
+        EXPECT_TRUE(WritePng(std::string(dir) + "/" + name, img, w, h));
+        XDestroyImage(img);
+    }
+
+    Display* D = nullptr;
+    ::Window Parent = 0;
+    std::unique_ptr<TestHost> Host;
+};
+
+// The window colour the first refresh takes from the colour parameter.
+Rgb WindowColour(float colourParam) {
+    const long c = colourParam == 0.0f ? 12632256 : std::lrint(1.0 / double(colourParam));
+    return {int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)};
+}
+
+void ExpectNear(Rgb got, Rgb want, const char* what) {
+    SCOPED_TRACE(what);
+    EXPECT_NEAR(got.r, want.r, 2);
+    EXPECT_NEAR(got.g, want.g, 2);
+    EXPECT_NEAR(got.b, want.b, 2);
+}
+
+TEST_F(EditorModule, OpensAtItsSizeAndShowsTheSkinInTheWindowColour) {
+    const ERect before = Rect();
+    EXPECT_EQ(before.top, 0);
+    EXPECT_EQ(before.left, 0);
+    EXPECT_EQ(before.bottom, 0);
+    EXPECT_EQ(before.right, 0);
+    ASSERT_TRUE(OpenEditor());
+    const ERect r = Rect();
+    EXPECT_EQ(r.right, kW);
+    EXPECT_EQ(r.bottom, kH);
+    EXPECT_EQ(ChildCount(), 1);
+    Pump(300);
+    MoveTo(549 + 17, 256 + 80);   // over p34, whose hint is the longest status text
+    Pump(100);
+
+    XImage* img = Grab(kW, kH);
+    ASSERT_NE(img, nullptr);
+    TBitmap front, trigger;
+    ASSERT_TRUE(DecodePng(Resource("front.png"), front));
+    ASSERT_TRUE(DecodePng(Resource("trigger.png"), trigger));
+    const Rgb bg = WindowColour(Host->GetParameter(18));
+    auto pic = [](const TBitmap& b, int x, int y) {
+        const uint32_t c = b.At(x, y);
+        return Rgb{int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
+    };
+    ASSERT_EQ(AlphaOf(front.At(125, 200)), 0);
+    ExpectNear(At(img, 127, 203), bg, "transparent gap between panels");
+    ASSERT_EQ(AlphaOf(front.At(150, 5)), 255);
+    ExpectNear(At(img, 152, 8), pic(front, 150, 5), "opaque trigger box (front picture at 2, 3)");
+    ExpectNear(At(img, 252, 103), pic(front, 250, 100), "opaque panel");
+    ExpectNear(At(img, 15, 25), pic(trigger, 5, 5), "released frame of the first effect button");
+    Screenshot("editor-full.png", kW, kH);
+    XDestroyImage(img);
+    Host->Dispatch(effEditClose);
+    EXPECT_EQ(ChildCount(), 0);
+}
+
+TEST_F(EditorModule, MouseClicksOnTriggersReachTheParameters) {
+    ASSERT_TRUE(OpenEditor());
+    Pump(200);
+    MoveTo(90 + 17, 20 + 14);   // effect button 3
+    Button(1, true);
+    EXPECT_FLOAT_EQ(Host->GetParameter(2), 0.75f);
+    EXPECT_EQ(Host->GetParameter(33), float(2.0 / 7.0));
+    Button(1, false);
+    EXPECT_EQ(Host->GetParameter(2), 0.0f);
+    int automated = 0;
+    for (const HostCall& c : Host->Calls())
+        if (c.Opcode == audioMasterAutomate && c.Index == 33) ++automated;
+    EXPECT_GE(automated, 1);
+
+    Host->SetParameter(22, 0.8f);   // max mix of the selected effect
+    Pump(200);
+    MoveTo(130 + 17, 72 + 14);   // synced-value button 4
+    Button(1, true);
+    EXPECT_EQ(Host->GetParameter(37), 0.5f);
+    EXPECT_EQ(Host->GetParameter(34), 0.8f);
+    Button(1, false);
+    EXPECT_EQ(Host->GetParameter(34), 0.0f);
+    Host->Dispatch(effEditClose);
+}
+
+TEST_F(EditorModule, DoubleClickSwitchesToPerformerViewAndTellsTheHost) {
+    ASSERT_TRUE(OpenEditor());
+    Pump(200);
+    Host->ClearCalls();
+    MoveTo(127, 203);   // the front picture between two panels
+    XTestFakeButtonEvent(D, 1, True, CurrentTime);
+    XTestFakeButtonEvent(D, 1, False, CurrentTime);
+    XTestFakeButtonEvent(D, 1, True, CurrentTime);
+    XTestFakeButtonEvent(D, 1, False, CurrentTime);
+    XSync(D, False);
+    Pump(200);
+    EXPECT_EQ(Host->CountCalls(audioMasterSizeWindow), 1);
+    for (const HostCall& c : Host->Calls())
+        if (c.Opcode == audioMasterSizeWindow) {
+            EXPECT_EQ(c.Index, kW);
+            EXPECT_EQ(c.Value, 130);
+        }
+    EXPECT_EQ(Host->GetParameter(39), 1.0f);
+    const ERect r = Rect();
+    EXPECT_EQ(r.bottom, 130);
+    EXPECT_EQ(r.right, kW);
+    ::Window child = 0;
+    {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned n = 0;
+        XQueryTree(D, Parent, &root, &parent, &children, &n);
+        ASSERT_EQ(n, 1u);
+        child = children[0];
+        XFree(children);
+    }
+    XWindowAttributes a{};
+    XGetWindowAttributes(D, child, &a);
+    EXPECT_EQ(a.height, 130);
+    EXPECT_EQ(a.x, 0);
+    EXPECT_EQ(a.y, 0);
+    Screenshot("editor-performer.png", kW, 130);
+    // the host's automation brings the full view back
+    Host->SetParameter(39, 0.0f);
+    Pump(200);
+    EXPECT_EQ(Rect().bottom, 394);
+    Host->Dispatch(effEditClose);
+}
+
+TEST_F(EditorModule, OpensAndClosesAHundredTimesWithoutLeakingConnections) {
+    ASSERT_TRUE(OpenEditor());
+    Pump(50);
+    Host->Dispatch(effEditClose);
+    const int files = OpenFileCount();
+    for (int i = 0; i < 100; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(OpenEditor());
+        Host->Dispatch(effEditIdle);
+        Host->Dispatch(effEditIdle);
+        Host->Dispatch(effEditClose);
+        XSync(D, False);
+        ASSERT_EQ(ChildCount(), 0);
+    }
+    EXPECT_EQ(OpenFileCount(), files);
+}
+
+TEST_F(EditorModule, ParentDestroyedBeforeCloseIsSurvived) {
+    ASSERT_TRUE(OpenEditor());
+    Pump(50);
+    XDestroyWindow(D, Parent);
+    XSync(D, False);
+    Pump(100);
+    Host->Dispatch(effEditClose);
+    // an X error on our connection would have ended the process; the editor opens again
+    Parent = XCreateSimpleWindow(D, DefaultRootWindow(D), 0, 0, 700, 450, 0, 0, 0);
+    XMapWindow(D, Parent);
+    XSync(D, False);
+    ASSERT_TRUE(OpenEditor());
+    Pump(50);
+    EXPECT_EQ(Rect().right, kW);
+    Host->Dispatch(effEditClose);
+}
+
+TEST_F(EditorModule, AParentThatIsNoWindowIsRefused) {
+    EXPECT_EQ(Host->Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(0x7ffffff0))), 0);
+    EXPECT_EQ(Host->Dispatch(effEditOpen, 0, 0, nullptr), 0);
+    EXPECT_TRUE(OpenEditor()) << "and a real parent still works afterwards";
+    Host->Dispatch(effEditClose);
+}
+
+// Needs no display at all.
+TEST(EditorModuleWithoutDisplay, EditOpenAnswersZeroAndThePluginStaysUsable) {
+    const char* saved = std::getenv("DISPLAY");
+    const std::string keep = saved ? saved : "";
+    unsetenv("DISPLAY");
+    TestHost host = TestHost::FromLibrary(QBFX_MODULE_PATH);
+    ASSERT_NE(host.Open(), nullptr);
+    EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(0x200001))), 0);
+    host.Dispatch(effEditIdle);
+    host.Dispatch(effEditClose);
+    host.SetParameter(40, 0.25f);
+    EXPECT_EQ(host.GetParameter(40), 0.25f);
+    std::vector<float> in(256, 0.1f), outL(256), outR(256);
+    host.Process(in.data(), in.data(), outL.data(), outR.data(), 256);
+    for (float s : outL) ASSERT_TRUE(std::isfinite(s));
+    host.Close();
+    if (saved) setenv("DISPLAY", keep.c_str(), 1);
+}
+
+}  // namespace

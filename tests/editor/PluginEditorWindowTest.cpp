@@ -1,0 +1,468 @@
+// The editor form on a real plug-in instance, without a display: a fake platform gives key
+// states, time and randomness, and the test host records what the host is told.
+#include "editor/PluginEditorWindow.h"
+#include "tests/support/PluginFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+#include <set>
+
+namespace {
+
+struct FakePlatform : TFormPlatform {
+    std::set<THeldKey> Held;
+    int64_t Now = 0;
+    std::vector<int> Sleeps;
+    std::deque<int> Draws;
+    std::vector<std::pair<int, int>> Sizes;
+    bool KeyHeld(THeldKey key) override { return Held.count(key) > 0; }
+    int64_t NowMs() override { return Now; }
+    void Sleep(int ms) override { Sleeps.push_back(ms); }
+    int Random(int range) override {
+        if (Draws.empty()) return range - 1;
+        const int v = Draws.front();
+        Draws.pop_front();
+        return v;
+    }
+    void SizeChanged(int w, int h) override { Sizes.emplace_back(w, h); }
+};
+
+struct EditorForm : ::testing::Test {
+    TestHost Host{&InProcessPlugin};
+    APlugin* Plugin = nullptr;
+    FakePlatform* Platform = nullptr;
+    std::unique_ptr<TPluginEditorWindow> Form;
+
+    void SetUp() override {
+        ASSERT_NE(Host.Open(), nullptr);
+        Plugin = static_cast<APlugin*>(Host.Effect()->object);
+        auto p = std::make_unique<FakePlatform>();
+        Platform = p.get();
+        Form = std::make_unique<TPluginEditorWindow>(std::move(p));
+        Form->Attach(Plugin);
+        Tick();
+        Host.ClearCalls();
+    }
+    void Tick() {
+        Platform->Now += TPluginEditorWindow::kTimerInterval;
+        Form->Idle();
+    }
+    void Press(TControl& c, MouseButton b = MouseButton::Left) {
+        int x = 0, y = 0;
+        c.AbsoluteOrigin(x, y);
+        Form->MouseInput({MouseEvent::Kind::Move, x + c.Width() / 2, y + c.Height() / 2});
+        Form->MouseInput({MouseEvent::Kind::Down, x + c.Width() / 2, y + c.Height() / 2, b});
+    }
+    void Release(TControl& c, MouseButton b = MouseButton::Left) {
+        int x = 0, y = 0;
+        c.AbsoluteOrigin(x, y);
+        Form->MouseInput({MouseEvent::Kind::Up, x + c.Width() / 2, y + c.Height() / 2, b});
+    }
+    void Hover(TControl& c) {
+        int x = 0, y = 0;
+        c.AbsoluteOrigin(x, y);
+        Form->MouseInput({MouseEvent::Kind::Move, x + 2, y + 2});
+    }
+    std::vector<std::pair<int32_t, float>> Automated() const {
+        std::vector<std::pair<int32_t, float>> out;
+        for (const HostCall& c : Host.Calls())
+            if (c.Opcode == audioMasterAutomate) out.emplace_back(c.Index, c.Opt);
+        return out;
+    }
+    const std::string& Info(size_t i) const { return Form->info[i]->Caption(); }
+};
+
+TEST_F(EditorForm, AttachShowsTheVersionAndTheFirstTickTakesThePluginValues) {
+    EXPECT_EQ(Form->AttachedPlugin(), Plugin);
+    EXPECT_EQ(Info(4), "QBFX F 1.148");
+    EXPECT_EQ(Plugin->ParametersChanged, 0);
+    for (int tag : {30, 35, 40, 47, 63}) {
+        SCOPED_TRACE(tag);
+        EXPECT_EQ(Form->Slider(tag)->Position(),
+                  std::lrint((1.0 - double(Plugin->getParameter(tag))) * 100.0));
+    }
+    EXPECT_EQ(Form->ClientWidth(), 632);
+    EXPECT_EQ(Form->ClientHeight(), 395);
+}
+
+TEST_F(EditorForm, EffectButtonThreeSelectsItsEffectAndMovesTheDot) {
+    Press(*Form->FXtrg[2]);
+    EXPECT_FLOAT_EQ(Plugin->getParameter(2), 0.75f);
+    EXPECT_EQ(Plugin->getParameter(33), float(2.0 / 7.0));
+    const auto a = Automated();
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[0], std::make_pair(33, float(2.0 / 7.0)));
+    EXPECT_EQ(a[1], std::make_pair(2, 0.75f));
+    EXPECT_EQ(Form->SelDotImg->Left(), 357);
+    EXPECT_EQ(Form->SelDotImg->Top(), 111);
+    EXPECT_EQ(Form->SelectedFx(), 2);
+    Release(*Form->FXtrg[2]);
+    EXPECT_EQ(Plugin->getParameter(2), 0.0f);
+    // the timer keeps the dot on the selected effect
+    Tick();
+    EXPECT_EQ(Form->SelDotImg->Left(), 357);
+    EXPECT_EQ(Form->SelDotImg->Top(), 111);
+}
+
+TEST_F(EditorForm, RightPressOnATriggerSendsNothingButItsReleaseStillClearsAnEffectTrigger) {
+    Press(*Form->FXtrg[5], MouseButton::Right);
+    Press(*Form->SVtrg[2], MouseButton::Right);
+    EXPECT_TRUE(Automated().empty());
+    Form->Context.Close();
+    Release(*Form->FXtrg[5], MouseButton::Right);
+    ASSERT_EQ(Automated().size(), 1u);
+    EXPECT_EQ(Automated()[0], std::make_pair(5, 0.0f));
+}
+
+TEST_F(EditorForm, SyncedValueButtonsShowRateAndPeriodOfTheHostTempo) {
+    struct Case { int n; float tempo; const char* hz; const char* ms; } cases[] = {
+        {4, 120.0f, "2 Hz", "500 ms"}, {1, 120.0f, "0.5 Hz", "125 ms"},
+        {8, 120.0f, "4 Hz", "1000 ms"}, {3, 100.0f, "1.25 Hz", "450 ms"},
+        {1, 90.0f, "0.38 Hz", "166.67 ms"},   // 0.375 rounds away from zero
+        {2, 0.0f, "0 Hz", "- ms"},          // no tempo from the host yet
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.n);
+        SCOPED_TRACE(c.tempo);
+        Form->HostTempo = c.tempo;
+        Form->FxMaxMix[size_t(Form->SelectedFx())] = 0.6f;
+        Host.ClearCalls();
+        Press(*Form->SVtrg[size_t(c.n - 1)]);
+        EXPECT_EQ(Info(0), c.hz);
+        EXPECT_EQ(Info(1), c.ms);
+        EXPECT_EQ(Plugin->getParameter(37), float(c.n / 8.0));
+        EXPECT_EQ(Plugin->getParameter(34), 0.6f);
+        ASSERT_FALSE(Automated().empty());
+        EXPECT_EQ(Automated()[0], std::make_pair(9 + c.n, 1.0f));
+        Release(*Form->SVtrg[size_t(c.n - 1)]);
+        EXPECT_EQ(Plugin->getParameter(34), 0.0f);
+        EXPECT_EQ(Plugin->getParameter(9 + c.n), 0.0f);
+    }
+}
+
+TEST_F(EditorForm, RightControlOnTheMixSliderDefinesOnlyTheCurrentMaxMix) {
+    Press(*Form->FXtrg[3]);
+    Release(*Form->FXtrg[3]);
+    Tick();
+    const float mixBefore = Plugin->getParameter(34);
+    const float otherMax = Plugin->getParameter(20);
+    Platform->Held.insert(THeldKey::RControl);
+    Host.ClearCalls();
+    TDIBSlider& p34 = *Form->Slider(34);
+    p34.SetPosition(30);
+    EXPECT_EQ(Info(4), "Define max mix level for this effect");
+    EXPECT_EQ(Plugin->getParameter(23), 0.7f);
+    EXPECT_EQ(Form->FxMaxMix[3], 0.7f);
+    EXPECT_EQ(Plugin->getParameter(34), mixBefore);
+    EXPECT_EQ(Plugin->getParameter(20), otherMax);
+    EXPECT_TRUE(Automated().empty());
+    Tick();   // the write set ParametersChanged
+    EXPECT_EQ(p34.Position(), 30) << "pulled back while the key is held";
+    Platform->Held.clear();
+    Plugin->ParametersChanged = 1;
+    Tick();
+    EXPECT_EQ(p34.Position(), std::lrint((1.0 - double(mixBefore)) * 100.0));
+}
+
+TEST_F(EditorForm, StandardColoursComeBackThroughTheColourParameter) {
+    struct Case { const char* item; uint32_t set, after; } cases[] = {
+        {"Cream1", 15793151, 15793151}, {"Dollar1", 12639424, 12639424},
+        {"Silver1", 12632256, 12632256}, {"heme1", 8421504, 8421504},
+        {"White1", 16777215, 16777214},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        Host.ClearCalls();
+        TMenuItem* item = Form->MenuItem(c.item);
+        ASSERT_NE(item, nullptr);
+        item->OnClick(*item);
+        EXPECT_EQ(Form->WindowColor(), c.set);
+        EXPECT_EQ(Plugin->getParameter(18), float(1.0 / double(c.set)));
+        ASSERT_EQ(Automated().size(), 1u);
+        EXPECT_EQ(Automated()[0].first, 18);
+        Tick();
+        EXPECT_EQ(Form->WindowColor(), c.after);
+        EXPECT_EQ(Form->Form.Color, Argb(255, uint8_t(c.after & 0xFF), uint8_t((c.after >> 8) & 0xFF), uint8_t(c.after >> 16)));
+    }
+}
+
+TEST_F(EditorForm, ColourParameterWithoutAColourKeepsTheWindowValid) {
+    // zero: the silver default is stored
+    Plugin->setParameter(18, 0.0f);
+    Tick();
+    EXPECT_EQ(Form->WindowColor(), 12632256u);
+    EXPECT_EQ(Plugin->getParameter(18), float(1.0 / 12632256.0));
+    // a reciprocal beyond the colour range: the window keeps its colour, the parameter stays
+    Plugin->setParameter(18, 1e-9f);
+    Tick();
+    EXPECT_EQ(Form->WindowColor(), 12632256u);
+    EXPECT_EQ(Plugin->getParameter(18), 1e-9f);
+    Plugin->setParameter(18, 1.0f);
+    Tick();
+    EXPECT_EQ(Form->WindowColor(), 1u);
+}
+
+TEST_F(EditorForm, RandomColourTakesBlueFirstAndNeverStoresZero) {
+    Platform->Draws = {10, 20, 30};
+    Platform->Held = {THeldKey::LControl, THeldKey::LShift};
+    Tick();
+    EXPECT_EQ(Form->WindowColor(), uint32_t(10 * 65536 + 20 * 256 + 30));
+    EXPECT_EQ(Platform->Sleeps, std::vector<int>{100});
+    Platform->Held = {THeldKey::LControl};   // both keys are needed
+    Tick();
+    EXPECT_EQ(Platform->Sleeps.size(), 1u);
+    Platform->Draws = {0, 0, 0};
+    Form->Randomizecolor1Click();
+    EXPECT_EQ(Form->WindowColor(), 1u);
+    EXPECT_EQ(Plugin->getParameter(18), 1.0f);
+}
+
+TEST_F(EditorForm, ViewParameterSwitchesAtHalfExclusive) {
+    struct Case { float view; int height; int sizeCalls; } cases[] = {
+        {0.5f, 395, 0}, {0.75f, 130, 1}, {0.5f, 130, 0}, {0.25f, 394, 1}, {0.0f, 394, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.view);
+        Host.ClearCalls();
+        Plugin->setParameter(39, c.view);
+        Tick();
+        EXPECT_EQ(Form->ClientHeight(), c.height);
+        EXPECT_EQ(Host.CountCalls(audioMasterSizeWindow), c.sizeCalls);
+        EXPECT_EQ(Host.CountCalls(audioMasterUpdateDisplay), c.sizeCalls);
+    }
+    ASSERT_EQ(Platform->Sizes.size(), 2u);
+    EXPECT_EQ(Platform->Sizes[0], std::make_pair(632, 130));
+}
+
+TEST_F(EditorForm, PerformerViewKeepsTheStatusBarAtTheBottomAndAboveThePanel) {
+    Host.ClearCalls();
+    Form->Performerview1Click();
+    EXPECT_EQ(Plugin->getParameter(39), 1.0f);
+    EXPECT_EQ(Form->ClientHeight(), 130);
+    const auto calls = Host.Calls();
+    ASSERT_EQ(Host.CountCalls(audioMasterSizeWindow), 1);
+    for (const HostCall& c : calls)
+        if (c.Opcode == audioMasterSizeWindow) {
+            EXPECT_EQ(c.Index, 632);
+            EXPECT_EQ(c.Value, 130);
+        }
+    EXPECT_EQ(Form->InfoContainer->Top(), 372 - 265);
+    EXPECT_EQ(Form->Form.Children().back().get(), Form->InfoContainer);
+    EXPECT_EQ(Form->Form.ControlAt(190, 115), Form->infos);
+    Form->Performerview1Click();
+    EXPECT_EQ(Form->ClientHeight(), 394);
+    EXPECT_EQ(Form->InfoContainer->Top(), 371);
+    EXPECT_EQ(Plugin->getParameter(39), 0.0f);
+}
+
+TEST_F(EditorForm, ResetParameterActsOnTheHoveredSliderOnly) {
+    Form->Reset1Click();
+    EXPECT_TRUE(Host.Calls().empty()) << "before any slider was crossed";
+    Plugin->setParameter(47, 0.2f);
+    Tick();
+    Host.ClearCalls();
+    Hover(*Form->Slider(47));
+    EXPECT_EQ(Form->Hovered(), 47);
+    EXPECT_EQ(Info(3), "Flanger feedback amount");
+    Form->Reset1Click();
+    EXPECT_EQ(Form->Slider(47)->Position(), 15);
+    EXPECT_EQ(Plugin->getParameter(47), 0.85f);
+    ASSERT_EQ(Automated().size(), 1u);
+    EXPECT_EQ(Automated()[0], std::make_pair(47, 0.85f));
+    Host.ClearCalls();
+    Form->Reset1Click();
+    EXPECT_TRUE(Host.Calls().empty()) << "already at its reset position";
+}
+
+TEST_F(EditorForm, SliderValueTextsFollowTheirOwnLabels) {
+    struct Case { int tag, pos; const char* text; } cases[] = {
+        {53, 0, "16"}, {53, 100, "1"}, {40, 25, "0.5"}, {40, 100, "-1"}, {40, 50, "0"},
+        {30, 10, "4"},   // 4.5 goes to the even neighbour
+        {33, 0, "7"},   {49, 0, "5025"}, {49, 37, "3175"}, {50, 100, "1"}, {55, 0, "16"},
+        {57, 50, "4"},  {58, 0, "2010"}, {61, 0, "15"}, {62, 50, "35"}, {34, 37, "0.63"},
+        {63, 100, "0"}, {20, 50, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag);
+        SCOPED_TRACE(c.pos);
+        EXPECT_EQ(TPluginEditorWindow::SliderValueText(c.tag, c.pos), c.text);
+    }
+}
+
+TEST_F(EditorForm, MovingASliderSendsPlainThenAutomatedAndShowsItsValue) {
+    Host.ClearCalls();
+    Form->Slider(40)->SetPosition(25);
+    EXPECT_EQ(Plugin->getParameter(40), 0.75f);
+    ASSERT_EQ(Automated().size(), 1u);
+    EXPECT_EQ(Automated()[0], std::make_pair(40, 0.75f));
+    EXPECT_EQ(Info(2), "0.5");
+    // the refresh moves sliders without sending anything back
+    Plugin->setParameter(41, 0.3f);
+    Host.ClearCalls();
+    Tick();
+    EXPECT_EQ(Form->Slider(41)->Position(), 70);
+    EXPECT_TRUE(Host.Calls().empty());
+    EXPECT_EQ(Info(2), "0.5");
+}
+
+TEST_F(EditorForm, TimerRefreshesControlsOnlyWhenParametersChanged) {
+    ASSERT_NE(Form->Slider(45)->Position(), 63);
+    Plugin->setParameter(45, 0.37f);
+    Plugin->ParametersChanged = 0;
+    Tick();
+    EXPECT_NE(Form->Slider(45)->Position(), 63);
+    Plugin->ParametersChanged = 1;
+    Tick();
+    EXPECT_EQ(Form->Slider(45)->Position(), 63);
+    EXPECT_EQ(Plugin->ParametersChanged, 0);
+    // and nothing before a period has elapsed
+    Plugin->setParameter(45, 0.5f);
+    Platform->Now += 10;
+    Form->Idle();
+    EXPECT_EQ(Form->Slider(45)->Position(), 63);
+}
+
+TEST_F(EditorForm, SyncedValueButtonsLightOnTheirStepAndDarkenOnlyAtZeroMix) {
+    struct Case { float mix, sv; bool downBefore; bool downAfter; } cases[] = {
+        {0.5f, 0.375f, false, true},   // its step
+        {0.5f, 0.5f, false, false},    // another step
+        {0.0f, 0.375f, false, false},  // no mix
+        {0.5f, 0.5f, true, true},      // lit stays lit while mix is above 0
+        {0.0f, 0.5f, true, false},     // mix back at exactly 0
+        {1e-7f, 0.125f, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mix << " " << c.sv << " " << c.downBefore);
+        TDIBGlyphButton& b = *Form->SVtrg[2];
+        b.SetDown(c.downBefore);
+        Form->ButtonFeedback(b, c.mix, c.sv, 0.375f);
+        EXPECT_EQ(b.Down(), c.downAfter);
+    }
+}
+
+TEST_F(EditorForm, SetAllMaxMixStoresPlainlyWithoutNotifyingTheHost) {
+    TMenuItem* item = Form->MenuItem("N751");
+    ASSERT_NE(item, nullptr);
+    item->OnClick(*item);
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Form->FxMaxMix[size_t(i)], 0.75f);
+        EXPECT_EQ(Plugin->getParameter(20 + i), 0.75f);
+    }
+    EXPECT_TRUE(Automated().empty());
+}
+
+TEST_F(EditorForm, ContextMenuOpensOnARightClickAndRunsTheChosenItem) {
+    TDIBSlider& s = *Form->Slider(59);
+    Press(s, MouseButton::Right);
+    Release(s, MouseButton::Right);
+    ASSERT_TRUE(Form->Context.IsOpen());
+    EXPECT_EQ(Form->Hovered(), 59);
+    // Escape closes it; a second right click opens it again
+    Form->KeyInput(Key::Escape);
+    EXPECT_FALSE(Form->Context.IsOpen());
+    Press(s, MouseButton::Right);
+    Release(s, MouseButton::Right);
+    ASSERT_TRUE(Form->Context.IsOpen());
+    auto itemCentre = [&](size_t level, const std::string& caption, int& x, int& y) {
+        const auto& lv = Form->Context.Levels()[level];
+        for (size_t i = 0; i < lv.Menu->Items.size(); ++i)
+            if (lv.Menu->Items[i]->Caption == caption) {
+                x = lv.ItemRects[i].Left + lv.ItemRects[i].Width / 2;
+                y = lv.ItemRects[i].Top + lv.ItemRects[i].Height / 2;
+                return true;
+            }
+        return false;
+    };
+    int x = 0, y = 0;
+    ASSERT_TRUE(itemCentre(0, "Set standard color", x, y));
+    Form->MouseInput({MouseEvent::Kind::Move, x, y});
+    ASSERT_EQ(Form->Context.Levels().size(), 2u) << "the submenu opens on hover";
+    ASSERT_TRUE(itemCentre(1, "Dollar", x, y));
+    Form->MouseInput({MouseEvent::Kind::Move, x, y});
+    Form->MouseInput({MouseEvent::Kind::Down, x, y, MouseButton::Left});
+    Form->MouseInput({MouseEvent::Kind::Up, x, y, MouseButton::Left});
+    EXPECT_FALSE(Form->Context.IsOpen());
+    EXPECT_EQ(Form->WindowColor(), 12639424u);
+    // a press elsewhere closes it without choosing
+    Press(s, MouseButton::Right);
+    Release(s, MouseButton::Right);
+    ASSERT_TRUE(Form->Context.IsOpen());
+    Form->MouseInput({MouseEvent::Kind::Down, 5, 5, MouseButton::Left});
+    EXPECT_FALSE(Form->Context.IsOpen());
+    EXPECT_EQ(Form->WindowColor(), 12639424u);
+}
+
+TEST_F(EditorForm, LogoClickSwapsThePanelForTheInformationPicture) {
+    Press(*Form->LogoImg);
+    Release(*Form->LogoImg);
+    EXPECT_FALSE(Form->FrtContainer->Visible());
+    EXPECT_TRUE(Form->BckContainer->Visible());
+    EXPECT_TRUE(Form->InfoContainer->Visible());
+    Hover(*Form->FullImg);
+    EXPECT_EQ(Info(4), "QBFX F 1.148");
+    Press(*Form->FullImg);
+    Release(*Form->FullImg);
+    EXPECT_TRUE(Form->FrtContainer->Visible());
+    EXPECT_FALSE(Form->BckContainer->Visible());
+}
+
+TEST_F(EditorForm, HeldSelectorSlidersNameTheirChoiceWhileDragged) {
+    TDIBSlider& p33 = *Form->Slider(33);
+    Press(p33);
+    p33.SetPosition(100 - 3 * 100 / 7);   // 3/7 of the way up: "Phaser"
+    Hover(p33);
+    EXPECT_EQ(Info(4), "Phaser");
+    Release(p33);
+    Hover(*Form->FXtrg[6]);
+    EXPECT_EQ(Info(4), "Ringer");
+    Hover(*Form->SVtrg[6]);
+    EXPECT_EQ(Info(4), "Ringer") << "synced-value buttons change nothing";
+    TDIBSlider& p30 = *Form->Slider(30);
+    Press(p30);
+    p30.SetPosition(0);
+    Hover(p30);
+    EXPECT_EQ(Info(4), "Sample & Hold");
+    Release(p30);
+}
+
+TEST_F(EditorForm, LfoTracesAreRedWithBlackNeighboursAndSkipTheEnds) {
+    for (size_t i = 0; i < Form->ScopeRowL.size(); ++i) {
+        Form->ScopeRowL[i] = 10;
+        Form->ScopeRowR[i] = 50;
+    }
+    Tick();
+    constexpr uint32_t kRed = Argb(255, 255, 0, 0), kBlack = Argb(255, 0, 0, 0);
+    for (int x : {1, 55, 110}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(Form->LFOMon->Pixel(x, 10), kRed);
+        EXPECT_EQ(Form->LFOMon->Pixel(x, 9), kBlack);
+        EXPECT_EQ(Form->LFOMon->Pixel(x, 11), kBlack);
+        EXPECT_EQ(Form->LFOMon->Pixel(x, 50), kRed);
+    }
+    EXPECT_EQ(Form->LFOMon->Pixel(0, 10), 0u);
+    // the next tick erases the old trace
+    for (auto& r : Form->ScopeRowL) r = 30;
+    Tick();
+    EXPECT_EQ(Form->LFOMon->Pixel(55, 10), 0u);
+    EXPECT_EQ(Form->LFOMon->Pixel(55, 30), kRed);
+}
+
+TEST(TPluginEditorWindow, DetachedFormSendsNothingAndItsTimerDoesNothing) {
+    auto p = std::make_unique<FakePlatform>();
+    FakePlatform* platform = p.get();
+    TPluginEditorWindow form(std::move(p));
+    EXPECT_EQ(form.Slider(40)->Position(), 99);
+    EXPECT_EQ(form.Slider(41)->Position(), 100);
+    EXPECT_FALSE(form.BckContainer->Visible());
+    EXPECT_EQ(form.WindowColor(), 8421504u);
+    form.Slider(40)->SetPosition(10);
+    platform->Now += 1000;
+    form.Idle();
+    EXPECT_EQ(form.Slider(40)->Position(), 10);
+    EXPECT_EQ(form.SelDotImg->Left(), 108);
+}
+
+}  // namespace
