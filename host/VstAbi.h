@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <tuple>
+#include <type_traits>
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define VSTCALL __cdecl
@@ -252,6 +254,21 @@ QBFX_PIN(AEffect, version, 76, 116);
 QBFX_PIN(AEffect, processReplacing, 80, 120);
 QBFX_PIN(AEffect, future, 84, 128);
 static_assert(sizeof(AEffect) == (sizeof(void*) == 8 ? 192 : 144), "AEffect size");
+
+// The dispatcher's and the host callback's value and result are int32 on 32-bit targets and
+// pointer-sized on 64-bit ones; index and opcode stay int32 on both.
+template <class Proc> struct TVstProc;
+template <class R, class... A> struct TVstProc<R(VSTCALL*)(A...)> {
+    using Result = R;
+    template <size_t I> using Arg = std::tuple_element_t<I, std::tuple<A...>>;
+};
+constexpr size_t kVstWideSize = sizeof(void*) == 8 ? 8 : 4;
+static_assert(std::is_same_v<audioMasterCallback, AEffectDispatcherProc>, "callback shape");
+static_assert(sizeof(TVstProc<AEffectDispatcherProc>::Result) == kVstWideSize, "dispatcher result");
+static_assert(sizeof(TVstProc<AEffectDispatcherProc>::Arg<1>) == 4, "dispatcher opcode");
+static_assert(sizeof(TVstProc<AEffectDispatcherProc>::Arg<2>) == 4, "dispatcher index");
+static_assert(sizeof(TVstProc<AEffectDispatcherProc>::Arg<3>) == kVstWideSize, "dispatcher value");
+static_assert(sizeof(TVstProc<AEffectProcessProc>::Arg<3>) == 4, "process sampleFrames");
 
 static_assert(sizeof(VstEvent) == 32, "VstEvent size");
 QBFX_PIN(VstMidiEvent, deltaFrames, 8, 8);

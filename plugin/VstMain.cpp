@@ -9,7 +9,9 @@ static constexpr TEditorFormFactory kEditorForm = nullptr;
 #endif
 
 #if defined(_WIN32)
-extern "C" __declspec(dllexport) AEffect* VSTCALL VstEntry(audioMasterCallback audioMaster) __asm__("main");
+// Exported as `main` by plugin/exports.def: an assembler label would lose the leading underscore
+// that 32-bit Windows symbols carry, and the linker could not find it.
+extern "C" AEffect* VSTCALL VstEntry(audioMasterCallback audioMaster);
 #else
 extern "C" __attribute__((visibility("default"))) AEffect* VstEntry(audioMasterCallback audioMaster) __asm__("main");
 #endif

@@ -15,7 +15,7 @@ SelectedEngine FlangerRig(float delay, float feedback, float damp = 10000.0f, fl
 
 double Sum(const std::vector<float>& x, size_t from, size_t count) {
     double s = 0.0;
-    for (size_t i = from; i < from + count; ++i) s += x[i];
+    for (size_t i = from; i < from + count; ++i) s += x.at(i);   // a window past the end is a test fault
     return s;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -205,3 +206,53 @@ TEST(ModuleEntry, HostAnsweringVersionZeroGetsNull) {
 }
 
 TEST(ModuleEntry, NullHostCallbackGetsNull) { EXPECT_EQ(CreateEffect(nullptr, nullptr), nullptr); }
+
+#if defined(QBFX_MODULE_PATH)
+// The loaded library and the engine linked into this test, fed the same host, must sound the same:
+// a calling-convention, layout or build-flag fault in the module would change its output.
+TEST(ModuleProcessing, LoadedLibraryMatchesTheLinkedEffectSampleForSample) {
+    constexpr int32_t kBlock = 512, kBlocks = 12;
+    std::vector<float> inL(kBlock * kBlocks), inR(inL.size());
+    for (size_t i = 0; i < inL.size(); ++i) {
+        inL[i] = float(0.5 * std::sin(0.031 * double(i)));
+        inR[i] = float(0.25 * std::sin(0.0071 * double(i)) + 0.25 * std::cos(0.13 * double(i)));
+    }
+    bool changedBy[8] = {};   // every effect must alter the signal in some program, or the check is empty
+    for (int32_t program = 0; program < 3; ++program)
+        for (int32_t fx = 0; fx < 8; ++fx) {
+            SCOPED_TRACE(testing::Message() << "program " << program << ", effect " << fx + 1);
+            std::vector<float> out[2][2];
+            TestHost loaded = TestHost::FromLibrary(QBFX_MODULE_PATH);
+            TestHost linked(&InProcessEntry);
+            TestHost* hosts[2] = {&loaded, &linked};
+            for (int h = 0; h < 2; ++h) {
+                TestHost& host = *hosts[h];
+                ASSERT_NE(host.Open(), nullptr);
+                host.Time.sampleRate = 44100.0;
+                host.Time.tempo = 120.0;
+                host.Time.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportPlaying;
+                host.AdvanceTime = true;
+                host.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+                host.Dispatch(effSetBlockSize, 0, kBlock);
+                host.Dispatch(effMainsChanged, 0, 1);
+                host.Dispatch(effSetProgram, 0, program);
+                host.SetParameter(kOutSel, float(fx / 7.0));
+                host.SendMidi({{0x90, 48, 100}});   // opens the wet signal while held
+                out[h][0].assign(inL.size(), 0.0f);
+                out[h][1].assign(inL.size(), 0.0f);
+                for (int32_t b = 0; b < kBlocks; ++b) {
+                    const size_t at = size_t(b * kBlock);
+                    host.Process(&inL[at], &inR[at], &out[h][0][at], &out[h][1][at], kBlock, b % 3 != 2);
+                }
+            }
+            bool& changed = changedBy[fx];
+            for (int c = 0; c < 2; ++c)
+                for (size_t i = 0; i < inL.size(); ++i) {
+                    ASSERT_TRUE(std::isfinite(out[0][c][i])) << "frame " << i;
+                    ASSERT_EQ(out[0][c][i], out[1][c][i]) << "channel " << c << ", frame " << i;
+                    changed |= out[0][c][i] != (c == 0 ? inL[i] : inR[i]);
+                }
+        }
+    for (int32_t fx = 0; fx < 8; ++fx) EXPECT_TRUE(changedBy[fx]) << "effect " << fx + 1 << " left the signal untouched";
+}
+#endif

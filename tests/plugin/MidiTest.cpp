@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -109,15 +109,18 @@ TEST(MidiMapText, KeysAreReadAsWholeNumbersAndAnythingElseIsZero) {
 // A copy of the built library in a folder of its own, with a controller map beside it.
 TEST(MidiMapFile, IsReadFromTheDataFolderBesideTheLibrary) {
     namespace fs = std::filesystem;
-    char pattern[] = "/tmp/qbfx-map-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path dir(pattern);
-    fs::copy_file(QBFX_MODULE_PATH, dir / "QBFX_F.so");
+    const fs::path module = fs::path(QBFX_MODULE_PATH).filename();
+    fs::path dir;
+    for (std::random_device seed;;) {   // a folder nobody else has, on POSIX and Windows alike
+        dir = fs::temp_directory_path() / ("qbfx-map-" + std::to_string(seed()));
+        if (fs::create_directory(dir)) break;
+    }
+    fs::copy_file(QBFX_MODULE_PATH, dir / module);
     fs::create_directory(dir / "Data");
     std::ofstream(dir / "Data" / "QBFX_F.ini")
         << "[MIDIMAP]\nFX1 parameter 1 CC=20\nLFO parameter 2 CC=0x66\nOUT parameter 3 CC=31\n";
     {
-        TestHost host = TestHost::FromLibrary((dir / "QBFX_F.so").string());
+        TestHost host = TestHost::FromLibrary((dir / module).string());
         ASSERT_NE(host.Open(), nullptr);
         host.SendMidi({{0xB3, 20, 127}});
         EXPECT_EQ(host.GetParameter(kDelFbck), 1.0f);

@@ -1,16 +1,32 @@
 #include "tests/support/TestHost.h"
 
 #include <cstring>
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 namespace {
 thread_local TestHost* Constructing = nullptr;   // the host whose `main` call is under way
+
+#if defined(_WIN32)
+void* LoadModule(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryA(path.c_str())); }
+void* FindSymbol(void* lib, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(lib), name));
 }
+void UnloadModule(void* lib) { FreeLibrary(static_cast<HMODULE>(lib)); }
+#else
+void* LoadModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* FindSymbol(void* lib, const char* name) { return dlsym(lib, name); }
+void UnloadModule(void* lib) { dlclose(lib); }
+#endif
+}  // namespace
 
 TestHost TestHost::FromLibrary(const std::string& path) {
-    void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* lib = LoadModule(path);
     Entry entry = nullptr;
-    if (lib) entry = reinterpret_cast<Entry>(dlsym(lib, "main"));
+    if (lib) entry = reinterpret_cast<Entry>(FindSymbol(lib, "main"));
     TestHost host(entry);
     host.Library = lib;
     return host;
@@ -27,7 +43,7 @@ TestHost::TestHost(TestHost&& other) noexcept
 
 TestHost::~TestHost() {
     Close();
-    if (Library) dlclose(Library);
+    if (Library) UnloadModule(Library);
 }
 
 AEffect* TestHost::Open() {

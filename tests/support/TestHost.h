@@ -1,5 +1,5 @@
 // A small VST 2 host for the tests: it loads the plug-in through its entry point (from the built
-// library with dlopen, or linked in), answers the host callback and records every opcode it gets.
+// library with dlopen or LoadLibrary, or linked in), answers the host callback and records every opcode it gets.
 #pragma once
 
 #include "host/VstAbi.h"
@@ -18,7 +18,7 @@ struct HostCall {
 
 class TestHost {
 public:
-    using Entry = AEffect* (*)(audioMasterCallback);
+    using Entry = AEffect*(VSTCALL*)(audioMasterCallback);
 
     explicit TestHost(Entry entry) : EntryPoint(entry) { Recorded.reserve(4096); }
     // Loads a library and finds its `main`; Entry() is null when that fails.
