@@ -25,3 +25,6 @@ TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -R 
 # ---- fuzzing (appended by the robustness work): a minute of libFuzzer on host actions, clang build
 echo "== libFuzzer: host actions on an in-process instance (60 s)"
 bash tools/fuzz.sh 60
+
+echo "== Windows DLLs (i686 and x86_64) under wine"
+bash tools/test-windows.sh
