@@ -281,16 +281,17 @@ void TPluginEditorWindow::Idle() {
 // Input from the platform
 
 void TPluginEditorWindow::MouseInput(const MouseEvent& ev) {
-    if (Context.IsOpen()) {
+    if (InlineMenuOpen()) {
         // the open menu takes every pointer event; a press outside it only closes it
-        const TRect before = Context.Bounds();
+        TPopupMenu& menu = *InlineMenu_;
+        const TRect before = menu.Bounds();
         switch (ev.kind) {
-        case MouseEvent::Kind::Move: Context.MouseMove(ev.x, ev.y); break;
+        case MouseEvent::Kind::Move: menu.MouseMove(ev.x, ev.y); break;
         case MouseEvent::Kind::Down:
-        case MouseEvent::Kind::DoubleClick: Context.MouseDown(ev.button, ev.x, ev.y); break;
-        case MouseEvent::Kind::Up: Context.MouseUp(ev.button, ev.x, ev.y); break;
+        case MouseEvent::Kind::DoubleClick: menu.MouseDown(ev.button, ev.x, ev.y); break;
+        case MouseEvent::Kind::Up: menu.MouseUp(ev.button, ev.x, ev.y); break;
         }
-        Form.InvalidateRect(before.Union(Context.Bounds()));
+        Form.InvalidateRect(before.Union(menu.Bounds()));
         return;
     }
     TControl* under = Form.Capture() ? Form.Capture() : Form.ControlAt(ev.x, ev.y);
@@ -299,17 +300,21 @@ void TPluginEditorWindow::MouseInput(const MouseEvent& ev) {
     // the context menu of the control, or of the nearest parent that has one
     for (TControl* c = under; c; c = c->Parent()) {
         if (!c->PopupMenu) continue;
-        c->PopupMenu->Popup(ev.x, ev.y, {0, 0, ClientWidth(), ClientHeight()});
-        Form.InvalidateRect(c->PopupMenu->Bounds());
+        InlineMenu_ = nullptr;
+        if (Platform->OpenMenu(*this, *c->PopupMenu, ev.x, ev.y)) break;
+        InlineMenu_ = c->PopupMenu;
+        InlineMenu_->Popup(ev.x, ev.y, {0, 0, ClientWidth(), ClientHeight()});
+        Form.InvalidateRect(InlineMenu_->Bounds());
         break;
     }
 }
 
 void TPluginEditorWindow::KeyInput(Key key) {
-    if (Context.IsOpen()) {
-        const TRect before = Context.Bounds();
-        Context.KeyDown(key);
-        Form.InvalidateRect(before.Union(Context.Bounds()));
+    if (InlineMenuOpen()) {
+        TPopupMenu& menu = *InlineMenu_;
+        const TRect before = menu.Bounds();
+        menu.KeyDown(key);
+        Form.InvalidateRect(before.Union(menu.Bounds()));
         return;
     }
     Form.DispatchKey(key);
@@ -319,14 +324,14 @@ void TPluginEditorWindow::MouseLeftWindow() { Form.MouseLeftWindow(); }
 
 void TPluginEditorWindow::PaintArea(PixelBuffer buffer, const TRect& area) {
     Form.PaintArea(buffer, area);
-    if (!Context.IsOpen()) return;
+    if (!InlineMenuOpen()) return;
     TCanvas c(buffer);
     c.Clip = c.Clip.Intersect(area);
-    if (!c.Clip.Empty()) Context.Paint(c);
+    if (!c.Clip.Empty()) InlineMenu_->Paint(c);
 }
 
 TCursor TPluginEditorWindow::CursorAt(int x, int y) {
-    if (Context.IsOpen()) return TCursor::Default;
+    if (InlineMenuOpen()) return TCursor::Default;
     const TControl* c = Form.Capture() ? Form.Capture() : Form.ControlAt(x, y);
     return c ? c->Cursor : TCursor::Default;
 }

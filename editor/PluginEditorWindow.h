@@ -36,6 +36,10 @@ public:
     virtual void PumpEvents(TPluginEditorWindow&) {}
     // Shows what changed since the last call (form.TakeDirty / form.PaintArea).
     virtual void Present(TPluginEditorWindow&) {}
+    // Opens `menu` at client point x, y in a window of its own, so that no edge of the editor
+    // clips it, and runs it until it closes: the platform routes its input, paints it and calls
+    // the chosen item's OnClick. False leaves the menu to the form, drawn inside its own area.
+    virtual bool OpenMenu(TPluginEditorWindow&, TPopupMenu&, int /*x*/, int /*y*/) { return false; }
 };
 
 class TPluginEditorWindow final : public TPluginFormBase {
@@ -69,6 +73,8 @@ public:
     TRect TakeDirty() { return Form.TakeDirty(); }
     void PaintArea(PixelBuffer buffer, const TRect& area);
     TCursor CursorAt(int x, int y);
+    // The context menu is open inside the form's own area (the platform did not take it).
+    bool InlineMenuOpen() const { return InlineMenu_ && InlineMenu_->IsOpen(); }
 
     // The components, named as designed; all owned by the form.
     TDIBContainer Form;
@@ -144,6 +150,7 @@ private:
     bool Held(THeldKey key) { return Platform->KeyHeld(key); }
 
     std::unique_ptr<TFormPlatform> Platform;
+    TPopupMenu* InlineMenu_ = nullptr;   // the menu the form draws and routes input to
     TFontSet Fonts;
     std::array<TDIBSlider*, 64> Sliders{};
 

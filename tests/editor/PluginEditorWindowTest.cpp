@@ -27,6 +27,15 @@ struct FakePlatform : TFormPlatform {
         return v;
     }
     void SizeChanged(int w, int h) override { Sizes.emplace_back(w, h); }
+    // A platform with menus of its own takes the menu; this one opens it at the point given.
+    bool OwnMenus = false;
+    TPopupMenu* Taken = nullptr;
+    bool OpenMenu(TPluginEditorWindow&, TPopupMenu& menu, int x, int y) override {
+        if (!OwnMenus) return false;
+        Taken = &menu;
+        menu.Popup(x, y, {0, 0, 4000, 4000});
+        return true;
+    }
 };
 
 struct EditorForm : ::testing::Test {
@@ -393,6 +402,32 @@ TEST_F(EditorForm, ContextMenuOpensOnARightClickAndRunsTheChosenItem) {
     Form->MouseInput({MouseEvent::Kind::Down, 5, 5, MouseButton::Left});
     EXPECT_FALSE(Form->Context.IsOpen());
     EXPECT_EQ(Form->WindowColor(), 12639424u);
+}
+
+TEST_F(EditorForm, AMenuInAWindowOfItsOwnLeavesTheFormsInputAndPaintingAlone) {
+    Platform->OwnMenus = true;
+    TDIBSlider& s = *Form->Slider(59);
+    Press(s, MouseButton::Right);
+    Release(s, MouseButton::Right);
+    ASSERT_EQ(Platform->Taken, &Form->Context);
+    ASSERT_TRUE(Form->Context.IsOpen());
+    EXPECT_FALSE(Form->InlineMenuOpen());
+    // the form's own input goes to its controls, not to the platform's menu
+    Form->KeyInput(Key::Escape);
+    EXPECT_TRUE(Form->Context.IsOpen());
+    Form->MouseInput({MouseEvent::Kind::Down, 5, 5, MouseButton::Left});
+    Form->MouseInput({MouseEvent::Kind::Up, 5, 5, MouseButton::Left});
+    EXPECT_TRUE(Form->Context.IsOpen());
+    // and the form paints none of it: its pixels are those of the form alone
+    std::vector<uint32_t> with(size_t(Form->ClientWidth() * Form->ClientHeight()));
+    PixelBuffer buf{with.data(), Form->ClientWidth(), Form->ClientHeight(), Form->ClientWidth()};
+    const TRect all{0, 0, Form->ClientWidth(), Form->ClientHeight()};
+    Form->PaintArea(buf, all);
+    Form->Context.Close();
+    std::vector<uint32_t> without(with.size());
+    buf.px = without.data();
+    Form->PaintArea(buf, all);
+    EXPECT_EQ(with, without);
 }
 
 TEST_F(EditorForm, LogoClickSwapsThePanelForTheInformationPicture) {
