@@ -77,6 +77,15 @@ constexpr TSliderDesign kPanelSliders2[] = {
 
 constexpr int kTriggerLefts[8] = {10, 50, 90, 130, 170, 210, 250, 290};
 
+// The status bar: the texts in their container, and their fields in the status bar picture,
+// which lies at kInfosX, kInfosY: each field reaches 4 pixels left and 3 right of its text,
+// 20 high from the picture's top, with rounded ends of kStatusFieldCap pixels.
+constexpr int kInfoLefts[5] = {7, 68, 145, 206, 510}, kInfoWidths[5] = {50, 60, 38, 290, 110};
+constexpr int kInfosX = 3, kInfosY = 1, kStatusFieldCap = 6;
+constexpr TRect StatusFieldFrame(size_t i) {
+    return {kInfoLefts[i] - 4, kInfosY, kInfoWidths[i] + 7, 20};
+}
+
 struct TResetDesign {
     int Tag, Position;
 };
@@ -95,7 +104,8 @@ TPluginEditorWindow::TPluginEditorWindow(std::unique_ptr<TFormPlatform> platform
     : Context(&Fonts),
       DIBTimer1([this] { return Platform->NowMs(); }),
       Platform(std::move(platform)),
-      Fonts(Resource("DejaVuSans.ttf"), Resource("DejaVuSans-Bold.ttf")) {
+      Fonts(Resource("DejaVuSans.ttf"), Resource("DejaVuSans-Bold.ttf")),
+      StatusFonts({}, Resource("DejaVuSansCondensed-Bold.ttf")) {
     Build();
     BuildMenu();
     DIBTimer1.SetInterval(kTimerInterval);
@@ -178,19 +188,39 @@ void TPluginEditorWindow::Build() {
     InfoContainer = &Form.Add<TDIBContainer>(0, 372, 631, 25);
     InfoContainer->Name = "InfoContainer";
     InfoContainer->Anchors = akLeft | akBottom;
-    infos = &InfoContainer->Add<TImage>(3, 1, 630, 22);
+    const auto statusBar = Picture("infos.png");
+    infos = &InfoContainer->Add<TImage>(kInfosX, kInfosY, 630, 22);
     infos->Name = "infos";
-    infos->SetPicture(Picture("infos.png"));
+    infos->SetPicture(statusBar);
     infos->Anchors = akLeft | akRight | akBottom;
-    constexpr int kInfoLefts[5] = {7, 68, 145, 206, 510}, kInfoWidths[5] = {50, 60, 38, 290, 110};
     for (size_t i = 0; i < info.size(); ++i) {
-        auto& t = InfoContainer->Add<TStaticText>(kInfoLefts[i], 4, kInfoWidths[i], 13, &Fonts);
-        t.Name = NumberedName("info", int(i));
-        t.FontHeight = 9;
-        t.Bold = true;
-        t.FontColor = Argb(255, 0, 0, 0);
-        t.Anchors = akLeft | akBottom;
-        info[i] = &t;
+        const int left = kInfoLefts[i], width = kInfoWidths[i];
+        // info1 and info4 can be handed texts wider than their fields (a period at a very slow
+        // host tempo; the max-mix prompt): they widen on a copy of their own field instead of
+        // cutting the text, info1 only into the gap before info2's field, info4 to the left
+        // over the end of info3's field, which the hints never reach.
+        TStaticText* t = nullptr;
+        if (i == 1 || i == 4) {
+            auto& g = InfoContainer->Add<TGrowingText>(left, 4, width, 13, &StatusFonts);
+            const TRect frame = StatusFieldFrame(i);
+            const TRect source{frame.Left - kInfosX, frame.Top - kInfosY, frame.Width,
+                               frame.Height};
+            if (i == 1)
+                g.SetField(statusBar, source, frame, kStatusFieldCap, TGrowingText::TSide::Right,
+                           StatusFieldFrame(2).Left - 1);
+            else
+                g.SetField(statusBar, source, frame, kStatusFieldCap, TGrowingText::TSide::Left,
+                           StatusFieldFrame(3).Left);
+            t = &g;
+        } else {
+            t = &InfoContainer->Add<TStaticText>(left, 4, width, 13, &StatusFonts);
+        }
+        t->Name = NumberedName("info", int(i));
+        t->FontHeight = 9;
+        t->Bold = true;
+        t->FontColor = Argb(255, 0, 0, 0);
+        t->Anchors = akLeft | akBottom;
+        info[i] = t;
     }
 
     FrtContainer = &Form.Add<TDIBContainer>(0, 0, 632, 372);
@@ -564,12 +594,15 @@ std::string TPluginEditorWindow::FloatText(double v) {
 
 std::string TPluginEditorWindow::SliderValueText(int tag, int position) {
     const double p = position, v = 1.0 - p / 100.0;
+    // The float texts are exact decimals: from whole hundredths, a double carries no rounding
+    // noise into their 15 digits (1 - 0.94 in doubles shows as 0.0600000000000001).
+    const int hundredths = 100 - position;
     auto integer = [](int64_t i) { return std::to_string(i); };
     switch (tag) {
     case 30: return integer(Nearest(5.0 - p / 20.0));
     case 33: return integer(Nearest(v * 7.0));
-    case 40: return FloatText(v * 2.0 - 1.0);
-    case 49: return FloatText(v * 5000.0 + 25.0);
+    case 40: return FloatText((2 * hundredths - 100) / 100.0);
+    case 49: return FloatText(hundredths * 50.0 + 25.0);
     case 50: return integer(Nearest(v * 5.0 + 1.0));
     case 53: return integer(Nearest(v * 15.0) + 1);
     case 55:
@@ -579,7 +612,8 @@ std::string TPluginEditorWindow::SliderValueText(int tag, int position) {
     case 61: return integer(Nearest(v * 14.0 + 1.0));
     case 62: return integer(Nearest(v * 70.0));
     default:
-        if ((tag >= 30 && tag <= 35) || (tag >= 40 && tag <= 63)) return FloatText(v);
+        if ((tag >= 30 && tag <= 35) || (tag >= 40 && tag <= 63))
+            return FloatText(hundredths / 100.0);
         return {};
     }
 }

@@ -86,7 +86,7 @@ public:
     TImage* FrontImg = nullptr;
     TImage* LogoImg = nullptr;
     TImage* SelDotImg = nullptr;
-    std::array<TStaticText*, 5> info{};
+    std::array<TStaticText*, 5> info{};   // info1 and info4 are TGrowingText
     std::array<TDIBGlyphButton*, 8> FXtrg{};
     std::array<TDIBGlyphButton*, 8> SVtrg{};
     TPaintBox* LFOMon = nullptr;
@@ -149,9 +149,14 @@ private:
     void DrawLfoTraces();
     bool Held(THeldKey key) { return Platform->KeyHeld(key); }
 
+    // Declared after Context, so it goes first: a platform showing Context in a window of its
+    // own hands it back on the way.
     std::unique_ptr<TFormPlatform> Platform;
     TPopupMenu* InlineMenu_ = nullptr;   // the menu the form draws and routes input to
     TFontSet Fonts;
+    // The status texts' face, bold condensed: in the regular bold face the widest hint and the
+    // max-mix prompt, which show together, need more than the 414 pixels info3 and info4 span.
+    TFontSet StatusFonts;
     std::array<TDIBSlider*, 64> Sliders{};
 
     TVstTemplate* Plugin = nullptr;

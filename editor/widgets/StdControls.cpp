@@ -1,5 +1,7 @@
 #include "editor/widgets/StdControls.h"
 
+#include <algorithm>
+
 void TImage::SetPicture(std::shared_ptr<const TBitmap> picture) {
     Picture_ = std::move(picture);
     Invalidate();
@@ -13,12 +15,85 @@ void TStaticText::SetCaption(std::string text) {
     if (text == Caption_) return;
     Caption_ = std::move(text);
     Invalidate();
+    CaptionChanged();
 }
 
-void TStaticText::Paint(TCanvas& canvas) {
+int TStaticText::CaptionWidth() const {
+    return Fonts && !Caption_.empty() ? Fonts->TextWidth(Caption_, FontHeight, Bold) : 0;
+}
+
+void TStaticText::Paint(TCanvas& canvas) { DrawCaption(canvas, {0, 0, Width(), Height()}); }
+
+void TStaticText::DrawCaption(TCanvas& canvas, const TRect& where) {
     if (!Fonts || Caption_.empty()) return;
-    TCanvas inside = canvas.Child({0, 0, Width(), Height()});
+    TCanvas inside = canvas.Child(where);
     Fonts->DrawText(inside, 0, 0, Caption_, FontHeight, Bold, FontColor);
+}
+
+void TGrowingText::SetField(std::shared_ptr<const TBitmap> picture, const TRect& source,
+                            const TRect& frame, int cap, TSide side, int limit) {
+    Picture_ = std::move(picture);
+    Source_ = source;
+    Design_ = Bounds();
+    Frame_ = frame;
+    Cap_ = std::clamp(cap, 0, source.Width / 2);
+    Side_ = side;
+    Limit_ = limit;
+    Relayout();
+}
+
+void TGrowingText::Relayout() {
+    if (Frame_.Empty()) return;
+    const int room = Side_ == TSide::Left ? Frame_.Left - Limit_ : Limit_ - Frame_.Right();
+    Grow_ = std::clamp(CaptionWidth() - Design_.Width, 0, std::max(room, 0));
+    const TRect f = FieldRect();
+    if (Grow_ == 0) TControl::SetBounds(Design_.Left, Design_.Top, Design_.Width, Design_.Height);
+    else TControl::SetBounds(f.Left, f.Top, f.Width, f.Height);
+}
+
+TRect TGrowingText::TextRect() const {
+    TRect t = Design_;
+    t.Width += Grow_;
+    if (Side_ == TSide::Left) t.Left -= Grow_;
+    return t;
+}
+
+TRect TGrowingText::FieldRect() const {
+    if (Grow_ == 0) return {};
+    TRect f = Frame_;
+    f.Width += Grow_;
+    if (Side_ == TSide::Left) f.Left -= Grow_;
+    return f;
+}
+
+void TGrowingText::Paint(TCanvas& canvas) {
+    if (Grow_ > 0 && Picture_) {
+        // the middle of a field is the same in every column, so stretching it keeps its look
+        const int w = Width(), h = Height(), cap = Cap_;
+        const TRect& s = Source_;
+        canvas.DrawBitmap(*Picture_, {s.Left, s.Top, cap, s.Height}, {0, 0, cap, h});
+        canvas.DrawBitmap(*Picture_, {s.Left + cap, s.Top, s.Width - 2 * cap, s.Height},
+                          {cap, 0, w - 2 * cap, h});
+        canvas.DrawBitmap(*Picture_, {s.Right() - cap, s.Top, cap, s.Height}, {w - cap, 0, cap, h});
+    }
+    const TRect t = TextRect();
+    DrawCaption(canvas, {t.Left - Left(), t.Top - Top(), t.Width, t.Height});
+}
+
+void TGrowingText::ParentResized(int oldWidth, int oldHeight, int newWidth, int newHeight) {
+    if (Frame_.Empty()) {
+        TStaticText::ParentResized(oldWidth, oldHeight, newWidth, newHeight);
+        return;
+    }
+    // the anchors move the design place; the field and the limit go with it
+    TControl::SetBounds(Design_.Left, Design_.Top, Design_.Width, Design_.Height);
+    TStaticText::ParentResized(oldWidth, oldHeight, newWidth, newHeight);
+    const int dx = Left() - Design_.Left, dy = Top() - Design_.Top;
+    Design_ = Bounds();
+    Frame_.Left += dx;
+    Frame_.Top += dy;
+    Limit_ += dx;
+    Relayout();
 }
 
 void TPaintBox::SetBounds(int left, int top, int width, int height) {

@@ -30,10 +30,49 @@ public:
 
     const std::string& Caption() const { return Caption_; }
     void SetCaption(std::string text);
+    int CaptionWidth() const;   // in pixels; 0 without fonts
     void Paint(TCanvas& canvas) override;
+
+protected:
+    virtual void CaptionChanged() {}
+    // Draws the caption with its top-left corner at that of `where` (local), clipped to it.
+    void DrawCaption(TCanvas& canvas, const TRect& where);
 
 private:
     std::string Caption_;
+};
+
+// A static text that keeps its design place while its caption fits and otherwise widens, toward
+// the left or the right up to a limit, over whatever lies there, on a field of its own: the part
+// `source` of a picture that shows the text's usual field, drawn with `cap` pixels at each end
+// kept and the middle stretched. A caption too wide even for the limit is cut at it.
+class TGrowingText final : public TStaticText {
+public:
+    enum class TSide { Left, Right };
+    using TStaticText::TStaticText;
+
+    // Call once the design bounds are set. `frame` is where the field lies around them and
+    // `limit` the furthest x the field may reach on `side`, both in parent coordinates.
+    void SetField(std::shared_ptr<const TBitmap> picture, const TRect& source, const TRect& frame,
+                  int cap, TSide side, int limit);
+    bool Grown() const { return Grow_ > 0; }
+    // Where the caption is drawn now, and where the field is (empty while it is not grown),
+    // in parent coordinates.
+    TRect TextRect() const;
+    TRect FieldRect() const;
+
+    void Paint(TCanvas& canvas) override;
+    void ParentResized(int oldWidth, int oldHeight, int newWidth, int newHeight) override;
+
+protected:
+    void CaptionChanged() override { Relayout(); }
+
+private:
+    void Relayout();
+    std::shared_ptr<const TBitmap> Picture_;
+    TRect Source_, Design_, Frame_;
+    int Cap_ = 0, Limit_ = 0, Grow_ = 0;
+    TSide Side_ = TSide::Left;
 };
 
 // Paints nothing of its own; the owner sets single pixels, which stay until Repaint erases them

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <set>
@@ -175,6 +176,140 @@ TEST_F(EditorForm, RightControlOnTheMixSliderDefinesOnlyTheCurrentMaxMix) {
     EXPECT_EQ(p34.Position(), std::lrint((1.0 - double(mixBefore)) * 100.0));
 }
 
+// The status texts are cut at their fields' edges: every text a field can show must fit it.
+struct StatusBar {
+    TPluginEditorWindow& Form;
+    TGrowingText& Info(size_t i) { return dynamic_cast<TGrowingText&>(*Form.info[i]); }
+    int Width(size_t i, const std::string& text) {
+        TStaticText& t = *Form.info[i];
+        return t.Fonts->TextWidth(text, t.FontHeight, t.Bold);
+    }
+    // The right end of the widest hint info3 can show.
+    int HintsEnd() {
+        int widest = 0;
+        for (int tag = 0; tag < 64; ++tag)
+            if (TDIBSlider* s = Form.Slider(tag)) widest = std::max(widest, Width(3, s->Hint));
+        return Form.info[3]->Left() + widest;
+    }
+};
+
+TEST_F(EditorForm, Info4ShowsEachOfItsTextsWholeWithoutCoveringAnyHint) {
+    StatusBar bar{*Form};
+    TGrowingText& info4 = bar.Info(4);
+    const int hintsEnd = bar.HintsEnd();
+    using W = TPluginEditorWindow;
+    std::vector<std::string> texts{W::kVersionLabel, W::kMaxMixPrompt};
+    texts.insert(texts.end(), W::kFxNames.begin(), W::kFxNames.end());
+    texts.insert(texts.end(), W::kLfoNames.begin(), W::kLfoNames.end());
+    ASSERT_EQ(texts.size(), 16u);
+    int widened = 0;
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        info4.SetCaption(text);
+        const TRect t = info4.TextRect();
+        EXPECT_LE(bar.Width(4, text), t.Width);
+        EXPECT_EQ(t.Right(), 620) << "the right edge of the design field";
+        EXPECT_GE(t.Left, 510 - (t.Width - 110));
+        if (bar.Width(4, text) <= 110) {
+            EXPECT_FALSE(info4.Grown());
+            EXPECT_EQ(info4.Bounds(), (TRect{510, 4, 110, 13}));
+        } else {
+            EXPECT_GT(info4.FieldRect().Left, hintsEnd) << "the widened field leaves hints whole";
+            ++widened;
+        }
+    }
+    EXPECT_EQ(widened, 1) << "the prompt alone";
+}
+
+TEST_F(EditorForm, EveryHintAndSliderValueFitsItsField) {
+    StatusBar bar{*Form};
+    EXPECT_LE(bar.HintsEnd(), 206 + 290);
+    for (int tag = 0; tag < 64; ++tag) {
+        if (!Form->Slider(tag)) continue;
+        SCOPED_TRACE(tag);
+        EXPECT_LE(bar.Width(3, Form->Slider(tag)->Hint), Form->info[3]->Width());
+        for (int p = 0; p <= 100; ++p) {
+            const std::string text = TPluginEditorWindow::SliderValueText(tag, p);
+            ASSERT_LE(bar.Width(2, text), Form->info[2]->Width()) << p << ": " << text;
+        }
+    }
+}
+
+TEST(TPluginEditorWindow, SyncedValueRateAndPeriodFitTheirFieldsAtEveryHostTempo) {
+    // From 1 BPM (the slowest tempo hosts offer) up: the period at fractional tempos below about
+    // 12 BPM needs a few pixels more than info1's field, which it takes from the gap before info2.
+    TPluginEditorWindow form(std::make_unique<FakePlatform>());
+    StatusBar bar{form};
+    TGrowingText& info1 = bar.Info(1);
+    const int info2Field = form.info[2]->Left() - 4;
+    int widest = 0;
+    std::vector<float> tempos;
+    for (int c = 100; c <= 4000; ++c) tempos.push_back(float(c / 100.0));
+    for (int t = 41; t <= 999; ++t) tempos.push_back(float(t));
+    tempos.push_back(999.99f);
+    for (float tempo : tempos)
+        for (int n = 1; n <= 8; ++n) {
+            form.HostTempo = tempo;
+            form.SVtrg1MouseDown(*form.SVtrg[size_t(n - 1)], MouseButton::Left);
+            const std::string& rate = form.info[0]->Caption();
+            const std::string& period = form.info[1]->Caption();
+            SCOPED_TRACE(::testing::Message() << tempo << " BPM, " << n << ": " << rate << ", "
+                                              << period);
+            ASSERT_LE(bar.Width(0, rate), form.info[0]->Width());
+            ASSERT_LE(bar.Width(1, period), info1.TextRect().Width);
+            ASSERT_LT(info1.Bounds().Right(), info2Field);
+            widest = std::max(widest, bar.Width(1, period));
+        }
+    EXPECT_GT(widest, 60) << "the widening is needed somewhere in the range";
+    form.HostTempo = 120.0f;
+    form.SVtrg1MouseDown(*form.SVtrg[0], MouseButton::Left);
+    EXPECT_FALSE(info1.Grown());
+    EXPECT_EQ(info1.Bounds(), (TRect{68, 4, 60, 13}));
+}
+
+TEST_F(EditorForm, TheMaxMixPromptWidensInfo4AndLeavesTheMixHintUntouched) {
+    TDIBSlider& p34 = *Form->Slider(34);
+    Hover(p34);
+    ASSERT_EQ(Info(3), p34.Hint);
+    const int w = Form->ClientWidth(), h = Form->ClientHeight();
+    auto paint = [&] {
+        std::vector<uint32_t> px(size_t(w * h));
+        Form->PaintArea({px.data(), w, h, w}, {0, 0, w, h});
+        return px;
+    };
+    const auto before = paint();
+    Platform->Held.insert(THeldKey::RControl);
+    p34.SetPosition(p34.Position() == 40 ? 41 : 40);
+    ASSERT_EQ(Info(4), TPluginEditorWindow::kMaxMixPrompt);
+    auto& info4 = dynamic_cast<TGrowingText&>(*Form->info[4]);
+    ASSERT_TRUE(info4.Grown());
+    const auto during = paint();
+    // the hint's whole box, up to the widened field, is as it was
+    int bx = 0, by = 0;
+    Form->InfoContainer->AbsoluteOrigin(bx, by);
+    const TRect field = info4.FieldRect();
+    for (int y = by + 4; y < by + 17; ++y)
+        for (int x = bx + 206; x < bx + field.Left; ++x)
+            ASSERT_EQ(during[size_t(y * w + x)], before[size_t(y * w + x)]) << x << "," << y;
+    // and the prompt's first letter is inked left of info4's design field
+    bool inked = false;
+    const TRect text = info4.TextRect();
+    for (int y = by + text.Top; y < by + text.Bottom(); ++y)
+        for (int x = bx + text.Left; x < bx + text.Left + 4; ++x)
+            inked = inked || during[size_t(y * w + x)] != before[size_t(y * w + x)];
+    EXPECT_TRUE(inked);
+    EXPECT_LT(text.Left, 510);
+    // the next text that fits gives the field back
+    Platform->Held.clear();
+    Hover(*Form->FXtrg[0]);
+    EXPECT_EQ(Info(4), "Synced delay");
+    EXPECT_FALSE(info4.Grown());
+    const auto after = paint();
+    for (int y = by; y < std::min(by + 25, h); ++y)
+        for (int x = bx + 206; x < bx + 510; ++x)
+            ASSERT_EQ(after[size_t(y * w + x)], before[size_t(y * w + x)]) << x << "," << y;
+}
+
 TEST_F(EditorForm, StandardColoursComeBackThroughTheColourParameter) {
     struct Case { const char* item; uint32_t set, after; } cases[] = {
         {"Cream1", 15793151, 15793151}, {"Dollar1", 12639424, 12639424},
@@ -298,6 +433,22 @@ TEST_F(EditorForm, SliderValueTextsFollowTheirOwnLabels) {
         SCOPED_TRACE(c.pos);
         EXPECT_EQ(TPluginEditorWindow::SliderValueText(c.tag, c.pos), c.text);
     }
+}
+
+TEST_F(EditorForm, FloatValueTextsCarryNoBinaryRoundingNoise) {
+    // 1 - 0.94 in doubles is 0.06000000000000005, which 15 digits showed as 0.0600000000000001
+    struct Case { int tag, pos; const char* text; } cases[] = {
+        {31, 94, "0.06"}, {34, 94, "0.06"}, {40, 46, "0.08"}, {40, 47, "0.06"},
+        {40, 53, "-0.06"}, {40, 54, "-0.08"}, {60, 93, "0.07"}, {49, 94, "325"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag);
+        SCOPED_TRACE(c.pos);
+        EXPECT_EQ(TPluginEditorWindow::SliderValueText(c.tag, c.pos), c.text);
+    }
+    for (int tag : {31, 34, 40, 49, 60})
+        for (int p = 0; p <= 100; ++p)
+            ASSERT_LE(TPluginEditorWindow::SliderValueText(tag, p).size(), 5u) << tag << " " << p;
 }
 
 TEST_F(EditorForm, MovingASliderSendsPlainThenAutomatedAndShowsItsValue) {

@@ -1,5 +1,6 @@
 #include "editor/platform/x11/X11Platform.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
@@ -8,8 +9,12 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <climits>
+#include <functional>
 #include <random>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -87,47 +92,25 @@ struct TChannel {
     }
 };
 
-constexpr int kDoubleClickMs = 400, kDoubleClickSlop = 4;
+// What we paint (0xAARRGGBB) and the same pixels in a visual's format, wrapped by an XImage that
+// does not own them.
+class TImageBuffer {
+public:
+    TImageBuffer() = default;
+    ~TImageBuffer() { Release(); }
+    TImageBuffer(const TImageBuffer&) = delete;
+    TImageBuffer& operator=(const TImageBuffer&) = delete;
 
-}  // namespace
-
-struct TX11Platform::Impl {
-    Display* D = nullptr;
-    ::Window Parent = 0, Win = 0;
-    GC Gc = nullptr;
-    Visual* Vis = nullptr;
-    int Depth = 0;
-    int Width = 0, Height = 0;
-    XImage* Image = nullptr;
-    std::vector<uint32_t> Frame;        // what the form paints, 0xAARRGGBB
-    std::vector<char> ImageData;        // the same in the visual's format, wrapped by Image
-    bool FastPath = false;              // 32-bit pixels, 8-bit channels at 16/8/0, native order
-    TChannel R, G, B;
-    TRect Exposed;
-    bool Gone = false;                  // our window was destroyed under us
-    KeyCode LControl = 0, RControl = 0, LShift = 0;
-    Cursor CrossCursor = 0, HelpCursor = 0;
-    TCursor Shown = TCursor::Default;
-    std::mt19937 Rng{std::random_device{}()};
-    // double-click detection
-    unsigned LastButton = 0;
-    Time LastPressTime = 0;
-    int LastX = -100, LastY = -100;
-
-    void AllocateImage(int w, int h) {
-        if (Image) {
-            Image->data = nullptr;   // the pixels are ours
-            XDestroyImage(Image);
-            Image = nullptr;
-        }
+    bool Allocate(Display* d, Visual* vis, int depth, int w, int h) {
+        Release();
         Width = w;
         Height = h;
         Frame.assign(size_t(w) * size_t(h), 0u);
-        Image = XCreateImage(D, Vis, unsigned(Depth), ZPixmap, 0, nullptr, unsigned(w), unsigned(h),
-                             32, 0);
-        if (!Image) return;
-        ImageData.assign(size_t(Image->bytes_per_line) * size_t(h), 0);
-        Image->data = ImageData.data();
+        Image = XCreateImage(d, vis, unsigned(depth), ZPixmap, 0, nullptr, unsigned(w),
+                             unsigned(h), 32, 0);
+        if (!Image) return false;
+        Data.assign(size_t(Image->bytes_per_line) * size_t(h), 0);
+        Image->data = Data.data();
         const int native = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
         FastPath = Image->bits_per_pixel == 32 && Image->byte_order == native &&
                    Image->red_mask == 0xFF0000 && Image->green_mask == 0xFF00 &&
@@ -135,14 +118,33 @@ struct TX11Platform::Impl {
         R = TChannel(Image->red_mask);
         G = TChannel(Image->green_mask);
         B = TChannel(Image->blue_mask);
-        Exposed = {0, 0, w, h};
+        return true;
+    }
+    void Release() {
+        if (!Image) return;
+        Image->data = nullptr;   // the pixels are ours
+        XDestroyImage(Image);
+        Image = nullptr;
+    }
+    bool Ready() const { return Image != nullptr; }
+    PixelBuffer Pixels() { return {Frame.data(), Width, Height, Width}; }
+
+    // Copies `r` of the frame into the visual's format and sends it to `r` of the drawable.
+    void Put(Display* d, Drawable to, GC gc, const TRect& r) {
+        if (!Image || r.Empty()) return;
+        Convert(r);
+        XPutImage(d, to, gc, Image, r.Left, r.Top, r.Left, r.Top, unsigned(r.Width),
+                  unsigned(r.Height));
     }
 
+    int Width = 0, Height = 0;
+
+private:
     void Convert(const TRect& r) {
         for (int y = r.Top; y < r.Bottom(); ++y) {
             const uint32_t* src = &Frame[size_t(y) * size_t(Width)];
             if (FastPath) {
-                auto* dst = reinterpret_cast<uint32_t*>(ImageData.data() +
+                auto* dst = reinterpret_cast<uint32_t*>(Data.data() +
                                                         size_t(y) * size_t(Image->bytes_per_line));
                 // opaque: a 32-bit visual would otherwise show our alpha
                 for (int x = r.Left; x < r.Right(); ++x) dst[x] = src[x] | 0xFF000000u;
@@ -156,12 +158,263 @@ struct TX11Platform::Impl {
         }
     }
 
+    XImage* Image = nullptr;
+    std::vector<uint32_t> Frame;
+    std::vector<char> Data;
+    bool FastPath = false;   // 32-bit pixels, 8-bit channels at 16/8/0, native order
+    TChannel R, G, B;
+};
+
+bool KeyOf(KeySym sym, Key& key) {
+    switch (sym) {
+    case XK_Up: key = Key::Up; return true;
+    case XK_Down: key = Key::Down; return true;
+    case XK_Prior: key = Key::PageUp; return true;
+    case XK_Next: key = Key::PageDown; return true;
+    case XK_Escape: key = Key::Escape; return true;
+    case XK_Return:
+    case XK_KP_Enter: key = Key::Return; return true;
+    default: return false;
+    }
+}
+
+constexpr int kDoubleClickMs = 400, kDoubleClickSlop = 4;
+
+}  // namespace
+
+// One open level of the context menu: an override-redirect window on the root at the level's
+// rectangle (root coordinates) and the pixels painted for it. A window per level rather than one
+// window over all of them: each level is a plain rectangle, so no shape extension is needed to
+// leave the corners between levels to what lies below, a submenu comes and goes with its own
+// window, and the X stacking order (a deeper level mapped later, above) is the menu's.
+struct TMenuWindow {
+    ::Window W = 0;
+    GC Gc = nullptr;
+    TRect Rect;
+    TImageBuffer Buffer;
+};
+
+struct TX11Platform::Impl {
+    Display* D = nullptr;
+    ::Window Parent = 0, Win = 0, Root = 0;
+    GC Gc = nullptr;
+    Visual* Vis = nullptr;
+    int Depth = 0;
+    int Width = 0, Height = 0;
+    TImageBuffer Frame;                 // the form's pixels
+    TRect Exposed;
+    bool Gone = false;                  // our window was destroyed under us
+    KeyCode LControl = 0, RControl = 0, LShift = 0;
+    Cursor CrossCursor = 0, HelpCursor = 0, ArrowCursor = 0;
+    TCursor Shown = TCursor::Default;
+    std::mt19937 Rng{std::random_device{}()};
+    // double-click detection
+    unsigned LastButton = 0;
+    Time LastPressTime = 0;
+    int LastX = -100, LastY = -100;
+    // the release of a press that closed the menu belongs to no one: it is not passed on
+    unsigned SwallowRelease = 0;
+
+    // The context menu while it is open in windows of its own.
+    Visual* MenuVis = nullptr;          // the root's visual: the menu windows are top-levels
+    int MenuDepth = 0;
+    TRect ScreenRect;                   // where the menu is laid out: the whole screen
+    TPopupMenu* Menu = nullptr;         // not owned
+    std::function<void(TPopupMenu&)> OwnerOnClose;   // the menu's own hook, restored when done
+    std::vector<std::unique_ptr<TMenuWindow>> MenuWindows;   // one per open level, in level order
+    std::vector<std::tuple<const TMenuItem*, TRect, int>> MenuShown;   // what they show
+    bool PointerGrabbed = false, KeyboardGrabbed = false;
+    bool MenuDirty = false;
+    unsigned RoutingPress = 0;          // the button of the press being routed to the menu
+    Atom WindowTypeAtom = 0, PopupMenuAtom = 0;
+
+    void AllocateImage(int w, int h) {
+        Width = w;
+        Height = h;
+        Frame.Allocate(D, Vis, Depth, w, h);
+        Exposed = {0, 0, w, h};
+    }
+
     void ShowCursor(TCursor c) {
         if (c == Shown) return;
         Shown = c;
         if (c == TCursor::Cross) XDefineCursor(D, Win, CrossCursor);
         else if (c == TCursor::Help) XDefineCursor(D, Win, HelpCursor);
         else XUndefineCursor(D, Win);
+    }
+
+    // --- the menu windows
+
+    TMenuWindow* MenuWindowOf(::Window w) {
+        for (auto& m : MenuWindows)
+            if (m->W == w) return m.get();
+        return nullptr;
+    }
+
+    bool CreateMenuWindow(TMenuWindow& m, const TRect& r) {
+        XSetWindowAttributes wa{};
+        wa.override_redirect = True;   // placed where we say, no frame: the way menus are made
+        wa.save_under = True;
+        wa.background_pixmap = None;   // painted right after mapping
+        wa.cursor = ArrowCursor;
+        wa.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                        KeyPressMask;
+        const unsigned long mask =
+            CWOverrideRedirect | CWSaveUnder | CWBackPixmap | CWCursor | CWEventMask;
+        m.W = XCreateWindow(D, Root, r.Left, r.Top, unsigned(r.Width), unsigned(r.Height), 0,
+                            MenuDepth, InputOutput, MenuVis, mask, &wa);
+        if (!m.W) return false;
+        // lets a compositor treat it as the popup menu it is
+        if (!WindowTypeAtom) {
+            WindowTypeAtom = XInternAtom(D, "_NET_WM_WINDOW_TYPE", False);
+            PopupMenuAtom = XInternAtom(D, "_NET_WM_WINDOW_TYPE_POPUP_MENU", False);
+        }
+        XChangeProperty(D, m.W, WindowTypeAtom, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&PopupMenuAtom), 1);
+        m.Gc = XCreateGC(D, m.W, 0, nullptr);
+        m.Rect = r;
+        m.Buffer.Allocate(D, MenuVis, MenuDepth, r.Width, r.Height);
+        XMapRaised(D, m.W);
+        return true;
+    }
+
+    void DestroyMenuWindow(TMenuWindow& m) {
+        m.Buffer.Release();
+        if (m.Gc) XFreeGC(D, m.Gc);
+        if (m.W) XDestroyWindow(D, m.W);
+        m.Gc = nullptr;
+        m.W = 0;
+    }
+
+    // Gives every open level a window at its rectangle, and no closed level one.
+    void SyncMenuWindows() {
+        const auto& levels = Menu->Levels();
+        std::vector<std::tuple<const TMenuItem*, TRect, int>> shown;
+        for (const auto& lv : levels) shown.emplace_back(lv.Menu, lv.Rect, lv.Hover);
+        if (shown == MenuShown) return;
+        MenuShown = std::move(shown);
+        MenuDirty = true;
+        TErrorTrap trap(D);
+        while (MenuWindows.size() > levels.size()) {
+            DestroyMenuWindow(*MenuWindows.back());
+            MenuWindows.pop_back();
+        }
+        for (size_t i = 0; i < levels.size(); ++i) {
+            const TRect& r = levels[i].Rect;
+            if (i < MenuWindows.size()) {
+                TMenuWindow& m = *MenuWindows[i];
+                if (m.Rect == r) continue;
+                // another submenu at this depth: the same window, moved above its opener
+                XMoveResizeWindow(D, m.W, r.Left, r.Top, unsigned(r.Width), unsigned(r.Height));
+                XRaiseWindow(D, m.W);
+                m.Rect = r;
+                m.Buffer.Allocate(D, MenuVis, MenuDepth, r.Width, r.Height);
+                continue;
+            }
+            auto m = std::make_unique<TMenuWindow>();
+            if (!CreateMenuWindow(*m, r)) {
+                DestroyMenuWindow(*m);
+                break;
+            }
+            MenuWindows.push_back(std::move(m));
+        }
+    }
+
+    // Every level window shows the whole menu through its own rectangle, so where levels
+    // overlap, the deeper one (whose window lies above) is what both show.
+    void PaintMenu() {
+        MenuDirty = false;
+        if (!Menu || !Menu->IsOpen()) return;
+        TErrorTrap trap(D);
+        for (auto& m : MenuWindows) {
+            if (!m->Buffer.Ready()) continue;
+            PixelBuffer px = m->Buffer.Pixels();
+            std::fill_n(px.px, size_t(px.width) * size_t(px.height), 0u);
+            TCanvas c(px);
+            c.OriginX = -m->Rect.Left;
+            c.OriginY = -m->Rect.Top;
+            Menu->Paint(c);
+            m->Buffer.Put(D, m->W, m->Gc, {0, 0, px.width, px.height});
+        }
+    }
+
+    // Releases the grabs and destroys the windows; the menu itself is not touched, since this
+    // runs from its close hook too.
+    void EndMenu() {
+        if (MenuWindows.empty() && !PointerGrabbed && !KeyboardGrabbed) return;
+        {
+            TErrorTrap trap(D);
+            if (PointerGrabbed) XUngrabPointer(D, CurrentTime);
+            if (KeyboardGrabbed) XUngrabKeyboard(D, CurrentTime);
+            for (auto& m : MenuWindows) DestroyMenuWindow(*m);
+        }
+        PointerGrabbed = KeyboardGrabbed = false;
+        MenuWindows.clear();
+        MenuShown.clear();
+        MenuDirty = false;
+        if (RoutingPress) SwallowRelease = RoutingPress;
+    }
+
+    // EndMenu, and the menu gets its own close hook back: outside that hook, which it replaces.
+    void FinishMenu() {
+        EndMenu();
+        if (!Menu) return;
+        Menu->OnClose = std::move(OwnerOnClose);
+        OwnerOnClose = nullptr;
+        Menu = nullptr;
+    }
+
+    // Pointer and key input of every window of ours goes to the open menu, in root coordinates;
+    // with the pointer grabbed, that includes presses anywhere else on the screen.
+    bool RouteToMenu(const XEvent& e) {
+        const bool menuWindow = MenuWindowOf(e.xany.window) != nullptr;
+        if (!menuWindow && e.xany.window != Win) return false;
+        auto rootPoint = [](const auto& ev) {
+            // a pointer on another screen is outside the menu
+            constexpr int kFar = INT_MIN / 2;
+            return ev.same_screen ? std::pair{ev.x_root, ev.y_root} : std::pair{kFar, kFar};
+        };
+        switch (e.type) {
+        case Expose:
+            if (!menuWindow) return false;
+            MenuDirty = true;
+            return true;
+        case ButtonPress: {
+            const MouseButton b = ButtonOf(e.xbutton.button);
+            if (b == kNoButton) return true;
+            const auto [x, y] = rootPoint(e.xbutton);
+            RoutingPress = e.xbutton.button;
+            Menu->MouseDown(b, x, y);
+            RoutingPress = 0;
+            return true;
+        }
+        case ButtonRelease: {
+            const MouseButton b = ButtonOf(e.xbutton.button);
+            if (b == kNoButton) return true;
+            const auto [x, y] = rootPoint(e.xbutton);
+            Menu->MouseUp(b, x, y);
+            return true;
+        }
+        case MotionNotify: {
+            const auto [x, y] = rootPoint(e.xmotion);
+            Menu->MouseMove(x, y);
+            return true;
+        }
+        case KeyPress: {
+            Key key{};
+            XKeyEvent copy = e.xkey;
+            if (KeyOf(XLookupKeysym(&copy, 0), key)) Menu->KeyDown(key);
+            return true;
+        }
+        default: return false;   // the editor window's own structure and crossing events
+        }
+    }
+
+    // After the menu has had an event: gone, or its windows follow its levels.
+    void MenuInputDone() {
+        if (!Menu) return;
+        if (!Menu->IsOpen()) FinishMenu();
+        else SyncMenuWindows();
     }
 };
 
@@ -180,6 +433,10 @@ std::unique_ptr<TX11Platform> TX11Platform::Create(unsigned long parentWindow, i
         if (XGetWindowAttributes(d, p->Parent, &pa)) {
             p->Vis = pa.visual;
             p->Depth = pa.depth;
+            p->Root = pa.root;
+            p->MenuVis = DefaultVisualOfScreen(pa.screen);
+            p->MenuDepth = DefaultDepthOfScreen(pa.screen);
+            p->ScreenRect = {0, 0, WidthOfScreen(pa.screen), HeightOfScreen(pa.screen)};
             XSetWindowAttributes wa{};
             wa.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
                             PointerMotionMask | KeyPressMask | LeaveWindowMask |
@@ -206,9 +463,13 @@ std::unique_ptr<TX11Platform> TX11Platform::Create(unsigned long parentWindow, i
     p->LShift = XKeysymToKeycode(d, XK_Shift_L);
     p->CrossCursor = XCreateFontCursor(d, XC_crosshair);
     p->HelpCursor = XCreateFontCursor(d, XC_question_arrow);
+    p->ArrowCursor = XCreateFontCursor(d, XC_left_ptr);
     p->AllocateImage(width, height);
     XFlush(d);
-    if (!p->Image) {
+    if (!p->Frame.Ready()) {
+        XFreeCursor(d, p->CrossCursor);
+        XFreeCursor(d, p->HelpCursor);
+        XFreeCursor(d, p->ArrowCursor);
         XDestroyWindow(d, p->Win);
         XFreeGC(d, p->Gc);
         XCloseDisplay(d);
@@ -221,14 +482,14 @@ TX11Platform::TX11Platform(std::unique_ptr<Impl> impl) : P_(std::move(impl)) {}
 
 TX11Platform::~TX11Platform() {
     Display* d = P_->D;
+    // a menu still open (the editor closes under it): its grabs and windows go with us
+    P_->FinishMenu();
     {
         TErrorTrap trap(d);
-        if (P_->Image) {
-            P_->Image->data = nullptr;
-            XDestroyImage(P_->Image);
-        }
+        P_->Frame.Release();
         if (P_->CrossCursor) XFreeCursor(d, P_->CrossCursor);
         if (P_->HelpCursor) XFreeCursor(d, P_->HelpCursor);
+        if (P_->ArrowCursor) XFreeCursor(d, P_->ArrowCursor);
         XFreeGC(d, P_->Gc);
         if (!P_->Gone) XDestroyWindow(d, P_->Win);
     }
@@ -268,6 +529,68 @@ void TX11Platform::SizeChanged(int width, int height) {
     P_->AllocateImage(width, height);
 }
 
+bool TX11Platform::OpenMenu(TPluginEditorWindow&, TPopupMenu& menu, int x, int y) {
+    Impl& p = *P_;
+    if (p.Menu) {
+        // one menu at a time: an earlier one closes as if Escape had been pressed
+        if (p.Menu->IsOpen()) p.Menu->Close();
+        p.FinishMenu();
+    }
+    if (p.Gone) return false;
+    int rx = 0, ry = 0;
+    ::Window child = 0;
+    {
+        TErrorTrap trap(p.D);
+        if (!XTranslateCoordinates(p.D, p.Win, p.Root, x, y, &rx, &ry, &child)) return false;
+    }
+    menu.Popup(rx, ry, p.ScreenRect);
+    if (!menu.IsOpen()) return false;   // nothing in it
+
+    p.Menu = &menu;
+    p.OwnerOnClose = std::move(menu.OnClose);
+    Impl* impl = &p;
+    menu.OnClose = [impl](TPopupMenu& m) {
+        // before the chosen item's handler runs: the menu is gone from the screen by then
+        impl->EndMenu();
+        if (impl->OwnerOnClose) impl->OwnerOnClose(m);
+    };
+    p.SyncMenuWindows();
+    bool grabbed = false;
+    {
+        TErrorTrap trap(p.D);
+        if (!p.MenuWindows.empty()) {
+            // the top level exists as long as the menu is open: it holds the grabs, and with
+            // owner events our own windows still get their events with their own coordinates
+            const ::Window top = p.MenuWindows.front()->W;
+            grabbed = XGrabPointer(p.D, top, True,
+                                   ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                                   GrabModeAsync, GrabModeAsync, None, None,
+                                   CurrentTime) == GrabSuccess;
+            p.PointerGrabbed = grabbed;
+            // without the keyboard the menu still works by pointer, and Escape reaches it
+            // while our windows have the focus
+            if (grabbed)
+                p.KeyboardGrabbed = XGrabKeyboard(p.D, top, False, GrabModeAsync, GrabModeAsync,
+                                                  CurrentTime) == GrabSuccess;
+        }
+    }
+    if (!grabbed || TErrorTrap::Failed()) {
+        // another client holds the pointer: without seeing clicks elsewhere a menu could stay
+        // on the screen for good, so the form shows it inside the editor instead; nobody is
+        // told of the close of a menu that never showed
+        p.EndMenu();
+        p.Menu = nullptr;
+        menu.OnClose = nullptr;
+        menu.Close();
+        menu.OnClose = std::move(p.OwnerOnClose);
+        p.OwnerOnClose = nullptr;
+        return false;
+    }
+    p.PaintMenu();
+    XFlush(p.D);
+    return true;
+}
+
 void TX11Platform::PumpEvents(TPluginEditorWindow& form) {
     Pump(form);
     if (TErrorTrap::Failed()) P_->Gone = true;
@@ -279,6 +602,10 @@ void TX11Platform::Pump(TPluginEditorWindow& form) {
     while (XPending(p.D) > 0) {
         XEvent e;
         XNextEvent(p.D, &e);
+        if (p.Menu && p.RouteToMenu(e)) {
+            p.MenuInputDone();
+            continue;
+        }
         if (e.xany.window != p.Win) continue;
         switch (e.type) {
         case Expose:
@@ -286,6 +613,7 @@ void TX11Platform::Pump(TPluginEditorWindow& form) {
             break;
         case DestroyNotify: p.Gone = true; break;
         case ButtonPress: {
+            p.SwallowRelease = 0;
             const MouseButton b = ButtonOf(e.xbutton.button);
             if (b == kNoButton) break;
             const bool twice = e.xbutton.button == p.LastButton &&
@@ -303,6 +631,10 @@ void TX11Platform::Pump(TPluginEditorWindow& form) {
             break;
         }
         case ButtonRelease: {
+            if (e.xbutton.button == p.SwallowRelease) {
+                p.SwallowRelease = 0;
+                break;
+            }
             const MouseButton b = ButtonOf(e.xbutton.button);
             if (b != kNoButton)
                 form.MouseInput({MouseEvent::Kind::Up, e.xbutton.x, e.xbutton.y, b});
@@ -317,22 +649,14 @@ void TX11Platform::Pump(TPluginEditorWindow& form) {
             if (e.xcrossing.mode == NotifyNormal) form.MouseLeftWindow();
             break;
         case KeyPress: {
-            const KeySym sym = XLookupKeysym(&e.xkey, 0);
-            switch (sym) {
-            case XK_Up: form.KeyInput(Key::Up); break;
-            case XK_Down: form.KeyInput(Key::Down); break;
-            case XK_Prior: form.KeyInput(Key::PageUp); break;
-            case XK_Next: form.KeyInput(Key::PageDown); break;
-            case XK_Escape: form.KeyInput(Key::Escape); break;
-            case XK_Return:
-            case XK_KP_Enter: form.KeyInput(Key::Return); break;
-            default: break;
-            }
+            Key key{};
+            if (KeyOf(XLookupKeysym(&e.xkey, 0), key)) form.KeyInput(key);
             break;
         }
         default: break;
         }
     }
+    if (p.Menu && p.MenuDirty) p.PaintMenu();
 }
 
 void TX11Platform::Present(TPluginEditorWindow& form) {
@@ -340,13 +664,11 @@ void TX11Platform::Present(TPluginEditorWindow& form) {
     const TRect all{0, 0, p.Width, p.Height};
     const TRect dirty = form.TakeDirty().Union(p.Exposed).Intersect(all);
     p.Exposed = {};
-    if (dirty.Empty() || !p.Image || p.Gone) return;
-    form.PaintArea({p.Frame.data(), p.Width, p.Height, p.Width}, dirty);
-    p.Convert(dirty);
+    if (dirty.Empty() || !p.Frame.Ready() || p.Gone) return;
+    form.PaintArea(p.Frame.Pixels(), dirty);
     {
         TErrorTrap trap(p.D);
-        XPutImage(p.D, p.Win, p.Gc, p.Image, dirty.Left, dirty.Top, dirty.Left, dirty.Top,
-                  unsigned(dirty.Width), unsigned(dirty.Height));
+        p.Frame.Put(p.D, p.Win, p.Gc, dirty);
     }
     if (TErrorTrap::Failed()) p.Gone = true;
 }
