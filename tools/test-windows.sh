@@ -3,7 +3,8 @@
 # MinGW-w64, editor included, with their tests, and runs the tests under wine in a fresh prefix
 # under build/, inside a virtual X display that the editor's windows need.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
 jobs=$(nproc)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
@@ -25,25 +26,24 @@ fi
 # Everything from here on runs in a display of its own, so the editor tests always have one.
 if [ -z "${QBFX_IN_XVFB:-}" ]; then
   export QBFX_IN_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$self" "$@"
 fi
 export QBFX_REQUIRE_DISPLAY=1   # and a test that finds none fails instead of skipping
 
 export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/wine-prefix"
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko install prompts
-# Debian's `wine` starts the 32-bit loader first; the prefix and 64-bit programs need only the
-# 64-bit one.
-wine64=/usr/lib/wine/wine64
-[ -x "$wine64" ] || wine64=wine
+# Some kernels run no 32-bit programs at all, wine's 32-bit loader included. Debian's `wine`
+# starts that loader first, so without it the prefix is made by the 64-bit one alone.
+run32=yes
+wine --version >/dev/null 2>&1 || run32=no
+boot=wine
+[ "$run32" = yes ] || boot=/usr/lib/wine/wine64
 rm -rf "$WINEPREFIX"
 mkdir -p build
 echo "== creating the wine prefix"
-WINEARCH=win64 "$wine64" wineboot --init >/dev/null 2>&1
+WINEARCH=win64 "$boot" wineboot --init >/dev/null 2>&1
 wineserver --wait
-# Some kernels run no 32-bit programs at all, wine's 32-bit loader included.
-run32=yes
-wine --version >/dev/null 2>&1 || run32=no
 
 bash tools/build-mingw-deps.sh i686 x86_64
 
