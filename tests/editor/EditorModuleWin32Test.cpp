@@ -125,10 +125,15 @@ protected:
             if (ms > 0) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         } while (GetTickCount64() < end);
     }
-    void Click(HWND w, int x, int y) {
-        PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
-        PostMessageW(w, WM_LBUTTONUP, 0, At(x, y));
-        Pump(50);
+    // Pumps until `done` holds, for at most `ms`: what waits for the editor's timer.
+    template <class Done>
+    bool PumpUntil(Done done, int ms = 3000, bool idle = true) {
+        const ULONGLONG end = GetTickCount64() + ULONGLONG(ms);
+        while (!done()) {
+            if (GetTickCount64() >= end) return false;
+            Pump(10, idle);
+        }
+        return true;
     }
     int AutomatedCount(int32_t index) {
         int n = 0;
@@ -171,9 +176,10 @@ TEST_F(EditorModule, OpensAsAVisibleChildOfItsSizeInTheParentsCorner) {
 
 TEST_F(EditorModule, PaintsTheSkinInTheWindowColour) {
     ASSERT_TRUE(OpenEditor());
-    Pump(300);
     HWND ed = Editor();
     ASSERT_NE(ed, nullptr);
+    PumpUntil([&] { return Host->GetParameter(18) != 0.0f; });   // the first refresh
+    Pump(100);
     UpdateWindow(ed);
     TBitmap front, trigger;
     ASSERT_TRUE(DecodePng(Resource("front.png"), front));
@@ -188,8 +194,10 @@ TEST_F(EditorModule, PaintsTheSkinInTheWindowColour) {
     ExpectNear(Pixel(ed, 15, 25), PictureAt(trigger, 5, 5), "released frame of the first effect button");
     // a colour from the host reaches the screen with the timer, red and blue not swapped
     Host->SetParameter(18, float(1.0 / double(0x204080)));   // red 0x80, green 0x40, blue 0x20
-    Pump(300);
-    UpdateWindow(ed);
+    PumpUntil([&] {
+        UpdateWindow(ed);
+        return Pixel(ed, 127, 203).r != 192;
+    });
     ExpectNear(Pixel(ed, 127, 203), {0x80, 0x40, 0x20}, "host colour in the gap");
     Host->Dispatch(effEditClose);
 }
@@ -211,8 +219,8 @@ TEST_F(EditorModule, MouseClicksOnTriggersReachTheParameters) {
     EXPECT_EQ(Host->GetParameter(2), 0.0f);
     EXPECT_EQ(AutomatedCount(2), 2);
 
-    Host->SetParameter(22, 0.8f);   // max mix of the selected effect
-    Pump(200);
+    Host->SetParameter(22, 0.8f);   // max mix of the selected effect, mirrored by the next refresh
+    Pump(300);
     PostMessageW(ed, WM_LBUTTONDOWN, MK_LBUTTON, At(130 + 17, 72 + 14));   // synced-value button 4
     Pump(50);
     EXPECT_EQ(Host->GetParameter(37), 0.5f);
@@ -298,7 +306,7 @@ TEST_F(EditorModule, DoubleClickSwitchesToPerformerViewAndTellsTheHost) {
 
     // the host's automation brings the full view back, with the window's own timer: no idle calls
     Host->SetParameter(39, 0.0f);
-    Pump(300, false);
+    PumpUntil([&] { return Rect().bottom == 394; }, 3000, false);
     EXPECT_EQ(Rect().bottom, 394);
     GetClientRect(ed, &client);
     EXPECT_EQ(client.bottom, 394);
