@@ -12,8 +12,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# ctest runs the test programs through wine when it is there.
-find_program(QBFX_WINE NAMES wine)
+# ctest runs the test programs through wine when it is there. Debian's `wine` always starts the
+# 32-bit loader first, which machines without 32-bit support cannot run: 64-bit programs go
+# straight to the 64-bit loader.
+if(QBFX_MINGW_TRIPLE MATCHES "^x86_64")
+  find_program(QBFX_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+else()
+  find_program(QBFX_WINE NAMES wine)
+endif()
 if(QBFX_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QBFX_WINE})
 endif()

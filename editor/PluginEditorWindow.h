@@ -169,5 +169,6 @@ private:
     uint32_t WindowColor_ = kGray;
 };
 
-// The factory the framework calls on effEditOpen: a child of the host's X11 window, or null.
+// The factory the framework calls on effEditOpen: a child of the host's window (an X11 window id
+// or an HWND), or null.
 TEditorForm* CreatePluginEditorWindow(void* parentWindow);
