@@ -32,7 +32,8 @@ export QBFX_REQUIRE_DISPLAY=1   # and a test that finds none fails instead of sk
 
 export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/wine-prefix"
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko install prompts
+# no Mono or Gecko install prompts; a crashing test ends instead of waiting in the debugger
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 # Some kernels run no 32-bit programs at all, wine's 32-bit loader included. Debian's `wine`
 # starts that loader first, so without it the prefix is made by the 64-bit one alone.
 run32=yes

@@ -348,6 +348,37 @@ TEST_F(EditorModule, TheContextMenuRunsItsItemsAndSubmenus) {
     Host->Dispatch(effEditClose);
 }
 
+// A host that closes the editor while its menu's loop runs (a shortcut, a script) must not leave
+// the menu working on a form that is gone.
+TestHost* gClosingHost = nullptr;
+void CALLBACK CloseEditorFromTheMenuLoop(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (gClosingHost) gClosingHost->Dispatch(effEditClose);
+    gClosingHost = nullptr;
+}
+
+TEST_F(EditorModule, ClosingTheEditorWhileItsMenuIsOpenIsSurvived) {
+    ASSERT_TRUE(OpenEditor());
+    Pump(200);
+    HWND ed = Editor();
+    ASSERT_NE(ed, nullptr);
+    gClosingHost = Host.get();
+    ASSERT_NE(SetTimer(nullptr, 0, 150, &CloseEditorFromTheMenuLoop), 0u);
+    PostMessageW(ed, WM_RBUTTONDOWN, MK_RBUTTON, At(100, 200));
+    PostMessageW(ed, WM_RBUTTONUP, 0, At(100, 200));
+    EXPECT_TRUE(PumpUntil([&] { return gClosingHost == nullptr; }, 3000, false))
+        << "the timer fired inside the menu's loop";
+    Pump(200, false);
+    EXPECT_FALSE(IsWindow(ed));
+    EXPECT_TRUE(Children(Parent).empty());
+    EXPECT_FALSE(IsWindowVisible(FindWindowW(L"#32768", nullptr))) << "the menu is closed";
+    // the instance goes on: a new editor opens and works
+    ASSERT_TRUE(OpenEditor());
+    Pump(200);
+    EXPECT_NE(Editor(), nullptr);
+    Host->Dispatch(effEditClose);
+}
+
 TEST_F(EditorModule, TwoInstancesHaveAnEditorEachAndCloseIndependently) {
     TestHost second = TestHost::FromLibrary(QBFX_MODULE_PATH);
     ASSERT_NE(second.Open(), nullptr);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -91,6 +92,10 @@ struct TWin32Platform::Impl {
     TRect Pending;                 // to paint into Frame at the next WM_PAINT
     bool TrackingLeave = false;
     std::mt19937 Rng{std::random_device{}()};
+    // A host may close the editor from inside the menu's modal loop: the code that called into
+    // the form checks this before it touches anything of the editor again.
+    std::shared_ptr<bool> Gone = std::make_shared<bool>(false);
+    bool InMenu = false;
 
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -199,7 +204,9 @@ void TWin32Platform::Impl::Mouse(MouseEvent::Kind kind, MouseButton button, LPAR
         SetFocus(Wnd);     // the sliders take the arrow and page keys
         SetCapture(Wnd);   // a drag goes on outside the window
     }
+    const std::shared_ptr<bool> gone = Gone;
     Form->MouseInput({kind, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), button});
+    if (*gone) return;
     Show();
 }
 
@@ -274,6 +281,8 @@ TWin32Platform::TWin32Platform(std::unique_ptr<Impl> impl) : P_(std::move(impl))
 
 TWin32Platform::~TWin32Platform() {
     P_->Form = nullptr;   // the form is being destroyed: what the window hears now is not for it
+    *P_->Gone = true;
+    if (P_->InMenu) EndMenu();
     if (HWND wnd = P_->Wnd) {
         KillTimer(wnd, kTimerId);
         DestroyWindow(wnd);
@@ -329,10 +338,14 @@ bool TWin32Platform::OpenMenu(TPluginEditorWindow&, TPopupMenu& menu, int x, int
     ClientToScreen(p.Wnd, &pt);
     // open for as long as the system's menu loop runs, so the menu's own state tells the truth
     menu.Popup(x, y, {0, 0, p.Width, p.Height});
+    const std::shared_ptr<bool> gone = p.Gone;
+    p.InMenu = true;
     const int chosen = int(TrackPopupMenu(root, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON |
                                                     TPM_LEFTALIGN | TPM_TOPALIGN,
                                           pt.x, pt.y, 0, p.Wnd, nullptr));
     DestroyMenu(root);
+    if (*gone) return true;   // the editor, its menu and its items are no more
+    p.InMenu = false;
     menu.Close();
     if (chosen > 0 && size_t(chosen) <= commands.size()) {
         TMenuItem& item = *commands[size_t(chosen) - 1];
