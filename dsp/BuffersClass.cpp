@@ -3,7 +3,7 @@
 #include <cmath>
 
 TDelayTap SplitLongDelay(int32_t pos, int32_t length, float d) {
-    if (!(d > 0.0f) || std::isinf(d)) return {pos, 0.0f};
+    if (!(d > 0.0f) || std::isinf(d)) return {pos, 0.0f, length};
     int32_t n = 0;
     float f = 0.0f;
     if (Wide(d) < 2147483648.0) {
@@ -14,7 +14,7 @@ TDelayTap SplitLongDelay(int32_t pos, int32_t length, float d) {
         n = static_cast<int32_t>(std::fmod(Wide(d), Wide(length)));  // fmod is exact
     }
     const int32_t i = pos - n;
-    return {i < 0 ? i + length : i, f};
+    return {i < 0 ? i + length : i, f, length};
 }
 
 TDelayMono::TDelayMono(int32_t capacity) : Buffer(capacity > 0 ? static_cast<size_t>(capacity) : 0u, 0.0f) {}

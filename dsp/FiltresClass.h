@@ -17,11 +17,14 @@ static_assert(TinyStart == float(1e-18));
 // First-order all-pass (z^-1 - a) / (1 - a z^-1), a = (1 - g) / (1 + g) recomputed every call.
 class TAp11 {
 public:
-    void Tick(float input, float g) {
-        Coef = float((1.0 - Wide(g)) / (1.0 + Wide(g)));
+    void Tick(float input, float g) { TickWith(input, Coefficient(g)); }
+    // The same, with Coefficient(g) already at hand: stages that share g compute it once.
+    void TickWith(float input, float coef) {
+        Coef = coef;
         Output = float(-Wide(Coef) * Wide(input) + Wide(State));
         State = float(Wide(Output) * Wide(Coef) + Wide(input));
     }
+    static float Coefficient(float g) { return float((1.0 - Wide(g)) / (1.0 + Wide(g))); }
 
     float Coef = TinyStart, State = TinyStart, Output = TinyStart;
 };

@@ -12,6 +12,7 @@
 #include "dsp/Shared.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -27,6 +28,8 @@ constexpr int32_t kSlicerMaxBeat = kSliceBufferLast / 4;
 constexpr int32_t kScopeLength = 113;            // entries 0..111 are shown
 constexpr int32_t kPhaserStages = 6;
 constexpr int32_t kCombs = 3;
+constexpr int32_t kEffectCount = 8;     // effect indices 0..7
+constexpr int32_t kNoEffect = -1;       // what a selection outside them runs: every effect deselected
 
 extern const std::array<int32_t, 24> kDecLevelTable;
 extern const std::array<std::array<int32_t, 3>, 15> kChordTable;
@@ -48,7 +51,9 @@ public:
     // Runs n frames; non-finite input samples are taken as silence.
     void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
 
-    // Per-frame steps, in the order the loop runs them.
+    // Per-frame steps, in the order the loop runs them; defined inline (the effects in their own
+    // headers) so that the loop compiled for one selected effect keeps only what that effect runs.
+    void ReadInputFrame(float left, float right);
     void AdvanceWritePositions();
     void ProcessLfo(int32_t wave);
     void RecordScope();
@@ -60,8 +65,9 @@ public:
     void ProcessSlicer(int32_t selectedFx);
     void ProcessRinger(int32_t selectedFx);
     void ProcessTriCombs(int32_t selectedFx);
-    void PickWetPair();
+    void PickWetPair(int32_t selectedFx);
     void CheckCycle();
+    void WriteOutputFrame(float& left, float& right);
 
     void SeedRandom(uint64_t seed);
 
@@ -167,4 +173,91 @@ public:
     std::array<float, kCombs> ChdBackL{}, ChdBackR{};
     int32_t ChdNote = 0;
     float ChdOutL = 0, ChdOutR = 0;
+
+private:
+    // Frames from i on while the selection stays `Fx`; returns where it stopped, with the
+    // selection read for that frame in `selected`.
+    template <int32_t Fx>
+    int32_t RunFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
+                      int32_t& selected);
 };
+
+// The effect index a selection runs as: itself, or kNoEffect outside 0..7.
+inline int32_t EffectCase(int32_t selected) {
+    return selected >= 0 && selected < kEffectCount ? selected : kNoEffect;
+}
+
+inline void TFxEngine::ReadInputFrame(float left, float right) {
+    // A non-finite sample would circulate in the feedback lines for ever.
+    InL = std::isfinite(left) ? left : 0.0f;
+    InR = std::isfinite(right) ? right : 0.0f;
+}
+
+inline void TFxEngine::AdvanceWritePositions() {
+    if (++PosLong >= RingLong) PosLong = 0;
+    if (++PosFlanger >= RingFlanger) PosFlanger = 0;
+    if (++PosSecond >= RingSecond) PosSecond = 0;
+    if (++PosTenth >= RingTenth) PosTenth = 0;
+}
+
+inline void TFxEngine::ProcessLfo(int32_t wave) {
+    LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
+    LfoRawL = LfoOsc.OutA;
+    LfoRawR = LfoOsc.OutB;
+    LfoModL = float(1.0 - (Wide(LfoRawL) + 1.0) * 0.5);
+    LfoModR = float(1.0 - (Wide(LfoRawR) + 1.0) * 0.5);
+}
+
+inline void TFxEngine::RecordScope() {
+    ScopeCounter += 1;
+    if (ScopeCounter <= ScopeInterval) return;
+    ScopeL[kScopeLength - 1] = LfoModL;
+    ScopeR[kScopeLength - 1] = LfoModR;
+    for (int32_t j = 0; j < kScopeLength - 1; ++j) {
+        ScopeL[size_t(j)] = float(ScopeL[size_t(j) + 1]);
+        ScopeR[size_t(j)] = float(ScopeR[size_t(j) + 1]);
+    }
+    ScopeCounter = -1;
+}
+
+inline void TFxEngine::PickWetPair(int32_t selectedFx) {
+    switch (selectedFx) {
+    case 0: WetL = DelLineL.Output; WetR = DelLineR.Output; break;
+    case 1: WetL = GliLineL.Output; WetR = GliLineR.Output; break;
+    case 2: WetL = FlaLineL.Output; WetR = FlaLineR.Output; break;
+    case 3: WetL = PhaOutL; WetR = PhaOutR; break;
+    case 4: WetL = DecOutL; WetR = DecOutR; break;
+    case 5: WetL = SliOutL; WetR = SliOutR; break;
+    case 6: WetL = RngOutL; WetR = RngOutR; break;
+    case 7: WetL = ChdOutL; WetR = ChdOutR; break;
+    default: WetL = 0.0f; WetR = 0.0f; break;
+    }
+}
+
+inline void TFxEngine::CheckCycle() {
+    SyncDivider += 1;
+    if (SyncDivider > 8) SyncDivider = 0;   // cycles 1..8, 0: the check acts every ninth frame
+    if (SyncDivider > 0) return;
+    PrevCycleTick = CycleTick;
+    CycleTick = SongTicks % 288;
+    CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
+    if (Playing) return;
+    LfoOsc.Restart(LfoPhase);
+    CycleRestart = 1.0f;
+}
+
+inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
+    const Wide mix = OutMix, amp = OutAmp;
+    // A tiny gain or a dying tail must not hand the host subnormal samples.
+    left = FlushSubnormal(float(((1.0 - mix) * Wide(InL) + Wide(WetL) * mix) * amp));
+    right = FlushSubnormal(float(((1.0 - mix) * Wide(InR) + Wide(WetR) * mix) * amp));
+}
+
+#include "dsp/FxSyncedDelay.h"
+#include "dsp/FxGlide.h"
+#include "dsp/FxFlanger.h"
+#include "dsp/FxPhaser.h"
+#include "dsp/FxDecimator.h"
+#include "dsp/FxSlicer.h"
+#include "dsp/FxRinger.h"
+#include "dsp/FxTriCombs.h"

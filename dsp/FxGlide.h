@@ -1,8 +1,11 @@
+// Glide & Drift, one frame: a delay of up to one second following the LFO. Audio thread only.
+#pragma once
+
 #include "dsp/FxEngine.h"
 
-// Delay of up to one second following the LFO's output B through a shaping polynomial. The lines
-// and the depth follow every frame; the read, and so the output pair, only while selected.
-void TFxEngine::ProcessGlide(int32_t selectedFx) {
+// The delay follows the LFO's output B through a shaping polynomial. The lines and the depth follow
+// every frame; the read, and so the output pair, only while selected.
+inline void TFxEngine::ProcessGlide(int32_t selectedFx) {
     GliLineL.Write(PosSecond, InL);
     GliLineR.Write(PosSecond, InR);
 
@@ -15,7 +18,8 @@ void TFxEngine::ProcessGlide(int32_t selectedFx) {
     GliDepth = float(h * Wide(float(GliAmp)));
     if (selectedFx != 1) return;
 
-    const float delay = float(Wide(int32_t(SrInt)) * Wide(GliDepth));
-    GliLineL.Read(PosSecond, RingSecond, delay);
-    GliLineR.Read(PosSecond, RingSecond, delay);
+    // Both channels read the same delay.
+    const TDelayTap tap = SplitDelay(PosSecond, RingSecond, float(Wide(int32_t(SrInt)) * Wide(GliDepth)));
+    GliLineL.Read(tap);
+    GliLineR.Read(tap);
 }

@@ -1,22 +1,20 @@
-#include "dsp/FxEngine.h"
+// Decimator, one frame: sample-and-hold on a free-running clock, then quantisation and optional
+// saturation. Audio thread only.
+#pragma once
 
 #include "dsp/ConvertersClass.h"
+#include "dsp/FxEngine.h"
 
 #include <cmath>
 
-namespace {
-
 // Odd-symmetric soft clip s |v| / (s + |v|) with the sign of v; it approaches +-s.
-float Saturate(float v, Wide s) {
+inline float DecimatorSaturate(float v, Wide s) {
     const Wide t = s - s * s / (s + std::fabs(Wide(v)));
     return float(v > 0.0f ? t : -t);
 }
 
-}  // namespace
-
-// Sample-and-hold on a free-running clock, then quantisation and optional saturation.
 // Keeps no history: while another effect is selected nothing runs and everything freezes.
-void TFxEngine::ProcessDecimator(int32_t selectedFx) {
+inline void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     if (selectedFx != 4) return;
     const int32_t sr = SrInt;
     const int32_t step = SyncStep;
@@ -54,7 +52,7 @@ void TFxEngine::ProcessDecimator(int32_t selectedFx) {
 
     const float sat = DecSat;
     if (sat > 1.0f) {
-        DecOutL = Saturate(DecOutL, sat);
-        DecOutR = Saturate(DecOutR, sat);
+        DecOutL = DecimatorSaturate(DecOutL, sat);
+        DecOutR = DecimatorSaturate(DecOutR, sat);
     }
 }
