@@ -1,6 +1,14 @@
 #include "dsp/BuffersClass.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
+
+TSampleBuffer::TSampleBuffer(size_t size) : Data(static_cast<float*>(std::calloc(size > 0 ? size : 1, sizeof(float)))), Size(size) {
+    if (!Data) throw std::bad_alloc();
+}
+
+void TSampleBuffer::Free::operator()(float* p) const { std::free(p); }
 
 TDelayTap SplitLongDelay(int32_t pos, int32_t length, float d) {
     if (!(d > 0.0f) || std::isinf(d)) return {pos, 0.0f, length};
@@ -17,6 +25,6 @@ TDelayTap SplitLongDelay(int32_t pos, int32_t length, float d) {
     return {i < 0 ? i + length : i, f, length};
 }
 
-TDelayMono::TDelayMono(int32_t capacity) : Buffer(capacity > 0 ? static_cast<size_t>(capacity) : 0u, 0.0f) {}
+TDelayMono::TDelayMono(int32_t capacity) : Buffer(capacity > 0 ? static_cast<size_t>(capacity) : 0u) {}
 
 void TDelayMono::Read(int32_t, int32_t, float) {}

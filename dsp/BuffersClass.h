@@ -8,11 +8,37 @@
 // more (always a whole number as a float) is reduced modulo length exactly and has no fraction.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "dsp/ConvertersClass.h"
 #include "dsp/Numbers.h"
+
+// Fixed-size sample memory that starts silent. It comes from calloc, which hands out a large block
+// as fresh pages the system zeroes when they are first touched: building the 40 MB of lines writes
+// nothing, and what a lower sample rate never reaches is never touched at all.
+class TSampleBuffer {
+public:
+    explicit TSampleBuffer(size_t size);   // throws std::bad_alloc
+
+    float* data() { return Data.get(); }
+    const float* data() const { return Data.get(); }
+    size_t size() const { return Size; }
+    float& operator[](size_t i) { return Data[i]; }
+    float operator[](size_t i) const { return Data[i]; }
+    float* begin() { return data(); }
+    float* end() { return data() + Size; }
+    const float* begin() const { return data(); }
+    const float* end() const { return data() + Size; }
+
+private:
+    struct Free {
+        void operator()(float* p) const;
+    };
+    std::unique_ptr<float[], Free> Data;
+    size_t Size = 0;
+};
 
 // Where a read lands: the tap `Index` (0..Length-1) of the whole-sample delay in a ring of
 // `Length`, and the fraction `Frac` of a sample to interpolate towards the older neighbour. Lines
@@ -81,7 +107,7 @@ public:
     virtual void Read(int32_t pos, int32_t length, float d);
     int32_t Capacity() const { return static_cast<int32_t>(Buffer.size()); }
 
-    std::vector<float> Buffer;
+    TSampleBuffer Buffer;
     float Output = 0.0f;
 };
 

@@ -25,9 +25,9 @@ const std::array<std::array<int32_t, 3>, 15> kChordTable = {{{-5, 0, 3},
                                                              {0, 3, 9}}};
 
 TFxEngine::TFxEngine()
-    : SliceBufferL(size_t(kSliceBufferLength), 0.0f),
-      SliceBufferR(size_t(kSliceBufferLength), 0.0f),
-      SliEnvelope(size_t(kSlicerMaxBeat) + 1, 0.0f) {}
+    : SliceBufferL(size_t(kSliceBufferLength)),
+      SliceBufferR(size_t(kSliceBufferLength)),
+      SliEnvelope(size_t(kSlicerMaxBeat) + 1) {}
 
 void TFxEngine::SeedRandom(uint64_t seed) {
     LfoOsc.Rng.Seed(seed);

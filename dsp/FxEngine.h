@@ -14,7 +14,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <vector>
 
 // Line capacities; up to 192 kHz every write position stays inside its line.
 constexpr int32_t kLongLineLength = 1536000;     // 8 s at 192 kHz: synced delay, ringer
@@ -149,11 +148,11 @@ public:
     int32_t DecIncrementHold = 0, DecIncrementRate = 0, DecIncrementStep = 0;
 
     // ---- Realtime slicer ----
-    std::vector<float> SliceBufferL, SliceBufferR;
+    TSampleBuffer SliceBufferL, SliceBufferR;
     int32_t SliRecPos = 0, SliPos = -1, SliReadPos = -1, SliChangeCount = 0, SliChoice = 0;
     float SliChance = 0;
     uint8_t SliReverse = 0;
-    std::vector<float> SliEnvelope;   // capacity reserved at construction; never grows past it
+    TSampleBuffer SliEnvelope;       // room for the longest slice; SliEnvelopeLength entries in use
     int32_t SliEnvelopeLength = 0;    // entries in use
     float SliOutL = 0, SliOutR = 0;
     TRandom SliRng;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-void BuildSliceEnvelope(std::vector<float>& env, int32_t& inUse, int32_t n) {
+void BuildSliceEnvelope(TSampleBuffer& env, int32_t& inUse, int32_t n) {
     const int32_t length = n + 1;
     for (int32_t i = inUse; i < length; ++i) env[size_t(i)] = 0.0f;   // a grown envelope starts at 0
     inUse = length;

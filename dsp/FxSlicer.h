@@ -6,11 +6,10 @@
 #include "dsp/FxEngine.h"
 
 #include <cstdint>
-#include <vector>
 
 // Rebuilds the slice gain over n + 1 entries of env (inUse of them were in use before): a steep
 // rise to 1, a flat peak, the mirror image. env must hold n + 1 entries already.
-void BuildSliceEnvelope(std::vector<float>& env, int32_t& inUse, int32_t n);
+void BuildSliceEnvelope(TSampleBuffer& env, int32_t& inUse, int32_t n);
 
 // Records a bar continuously and, when selected, plays enveloped half-beat slices out of it.
 // Counting, recording and the random choices run whether or not the effect is selected.
