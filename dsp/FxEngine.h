@@ -33,6 +33,20 @@ constexpr int32_t kNoEffect = -1;       // what a selection outside them runs: e
 extern const std::array<int32_t, 24> kDecLevelTable;
 extern const std::array<std::array<int32_t, 3>, 15> kChordTable;
 
+// The largest whole number k for which k > q is false: floor(q), with NaN and very large q above
+// every counter and very negative q below every counter.
+int64_t WholeNotAbove(Wide q);
+
+// The slicer's limits for its three counters at one beat length (already cut to the buffers),
+// speed and quantisation: the bar 4 x beat, the slice beat / speed, the random change beat / quant.
+struct TSlicerLimits {
+    TSlicerLimits() = default;
+    TSlicerLimits(float beat, int32_t speed, int32_t quant);
+    float Beat = -1.0f;
+    int32_t Speed = 0, Quant = 0;
+    int64_t Bar = 0, Slice = 0, Change = 0;
+};
+
 // What the host told us about time for one block, already checked and defaulted.
 struct TBlockTime {
     double PpqPos = 0.0;       // song position in quarter notes
@@ -156,6 +170,7 @@ public:
     int32_t SliEnvelopeLength = 0;    // entries in use
     float SliOutL = 0, SliOutR = 0;
     TRandom SliRng;
+    TSlicerLimits SliLimits;
 
     // ---- Ringer ----
     TPara RngOsc;

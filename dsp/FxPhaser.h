@@ -7,12 +7,13 @@
 // The swept break frequency, kept between 1 Hz and 16 kHz; a NaN falls to the bottom.
 inline float ClampPhaserFreq(Wide f) { return f > 16000.0 ? 16000.0f : (f >= 1.0 ? float(f) : 1.0f); }
 
-// The frequencies follow every frame; the stages run only while selected.
+// Runs only while selected: the swept frequencies come from the LFO of the frame that uses them,
+// so working them out while deselected would change nothing.
 inline void TFxEngine::ProcessPhaser(int32_t selectedFx) {
+    if (selectedFx != 3) return;
     const Wide freq = PhaFreq, amount = LfoAmp;
     PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(LfoModL) - 1.0));
     PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(LfoModR) - 1.0));
-    if (selectedFx != 3) return;
 
     const int32_t rate = SrInt;
     if (rate != PhaOmegaRate) {

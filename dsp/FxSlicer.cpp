@@ -1,6 +1,18 @@
 #include "dsp/FxSlicer.h"
 
 #include <cmath>
+#include <cstdint>
+
+int64_t WholeNotAbove(Wide q) {
+    constexpr Wide kFar = 4611686018427387904.0;   // 2^62, far beyond any int32_t counter
+    if (!(q < kFar)) return int64_t(kFar);         // NaN too: no counter ever passes it
+    if (q < -kFar) return -int64_t(kFar);
+    return int64_t(std::floor(q));
+}
+
+TSlicerLimits::TSlicerLimits(float beat, int32_t speed, int32_t quant)
+    : Beat(beat), Speed(speed), Quant(quant), Bar(WholeNotAbove(4.0 * Wide(beat))),
+      Slice(WholeNotAbove(Wide(beat) / Wide(speed))), Change(WholeNotAbove(Wide(beat) / Wide(quant))) {}
 
 void BuildSliceEnvelope(TSampleBuffer& env, int32_t& inUse, int32_t n) {
     const int32_t length = n + 1;

@@ -24,19 +24,23 @@ inline void TFxEngine::ProcessSlicer(int32_t selectedFx) {
     const int32_t speed = speedValue > 1 ? speedValue : 1;
     const int32_t quant = quantValue > 1 ? quantValue : 1;
 
-    SliRecPos += 1;
-    if (Wide(SliRecPos) > 4.0 * beat || cycleStart) SliRecPos = 0;
+    // A counter passes a limit q exactly when it passes the whole part of q: the limits are kept as
+    // whole numbers, worked out again when the beat, the speed or the quantisation change.
+    if (spb != SliLimits.Beat || speed != SliLimits.Speed || quant != SliLimits.Quant)
+        SliLimits = TSlicerLimits(spb, speed, quant);
 
-    const Wide sliceLength = beat / Wide(speed);
+    SliRecPos += 1;
+    if (SliRecPos > SliLimits.Bar || cycleStart) SliRecPos = 0;      // 4 x spb
+
     SliPos += 1;
-    if (Wide(SliPos) > sliceLength || cycleStart) SliPos = 0;
+    if (SliPos > SliLimits.Slice || cycleStart) SliPos = 0;          // spb / SliSpeed
 
     // A plain read first: the flag is raised rarely, and taking it is a locked exchange.
     if (SliRestart == 1 && SliRestart.Exchange(0) == 1)
-        BuildSliceEnvelope(SliEnvelope, SliEnvelopeLength, TruncInt(float(sliceLength)));
+        BuildSliceEnvelope(SliEnvelope, SliEnvelopeLength, TruncInt(float(beat / Wide(speed))));
 
     SliChangeCount += 1;
-    const bool due = Wide(SliChangeCount) > beat / Wide(quant);
+    const bool due = SliChangeCount > SliLimits.Change;                // spb / SliQuant
     if (due) {
         const int32_t var = SliVar;
         SliChoice = SliRng.Below(var);

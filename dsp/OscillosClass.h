@@ -79,8 +79,13 @@ public:
             OutB = HoldB;
             return;
         }
-        OutA = float(Shape(wave, CentredA, pulseWidth));
-        OutB = float(Shape(wave, CentredB, pulseWidth));
+        switch (wave) {  // one dispatch for both outputs
+            case 1: SetOutputs<1>(pulseWidth); break;
+            case 2: SetOutputs<2>(pulseWidth); break;
+            case 3: SetOutputs<3>(pulseWidth); break;
+            case 4: SetOutputs<4>(pulseWidth); break;
+            default: SetOutputs<0>(pulseWidth); break;
+        }
     }
     void Restart(float phaseOffset) {
         PhaseA = 0.0f;
@@ -92,15 +97,19 @@ public:
     TRandom Rng;  // the sample-and-hold draws
 
 private:
-    static Wide Shape(int32_t wave, float centred, float pulseWidth) {
+    template <int32_t Wave>
+    static Wide Shape(float centred, float pulseWidth) {
         const Wide c = centred;
-        switch (wave) {
-            case 1: return 1.0 - 4.0 * std::fabs(c);
-            case 2: return 2.0 * c;
-            case 3: return -(2.0 * c);
-            case 4: return (Wide(pulseWidth) - 0.5) >= c ? -1.0 : 1.0;
-            default: return TPara::ParabolicSine(centred);
-        }
+        if constexpr (Wave == 1) return 1.0 - 4.0 * std::fabs(c);
+        if constexpr (Wave == 2) return 2.0 * c;
+        if constexpr (Wave == 3) return -(2.0 * c);
+        if constexpr (Wave == 4) return (Wide(pulseWidth) - 0.5) >= c ? -1.0 : 1.0;
+        return TPara::ParabolicSine(centred);
+    }
+    template <int32_t Wave>
+    void SetOutputs(float pulseWidth) {
+        OutA = float(Shape<Wave>(CentredA, pulseWidth));
+        OutB = float(Shape<Wave>(CentredB, pulseWidth));
     }
 
     // The increment is recomputed only when the bits of frequency or rate change: the same bits
