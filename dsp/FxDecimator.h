@@ -5,7 +5,10 @@
 #include "dsp/ConvertersClass.h"
 #include "dsp/FxEngine.h"
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 // Odd-symmetric soft clip s |v| / (s + |v|) with the sign of v; it approaches +-s.
 inline float DecimatorSaturate(float v, Wide s) {
@@ -40,7 +43,13 @@ inline void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     }
     DecLastStep = clockStep;   // falls back to 0 when the clock wraps: that sample captures nothing
 
-    const float levels = DecLevels;
+    const float levels = DecLevels, sat = DecSat;
+    const std::array<uint32_t, 4> key = {std::bit_cast<uint32_t>(DecHeldL), std::bit_cast<uint32_t>(DecHeldR),
+                                         std::bit_cast<uint32_t>(levels), std::bit_cast<uint32_t>(sat)};
+    if (DecOutValid && key == DecOutFor) return;
+    DecOutFor = key;
+    DecOutValid = true;
+
     const Wide wideLevels = levels;
     auto quantise = [&](float held) {
         // Levels are at least 1 once any parameter has been set; 0 would give 0/0.
@@ -49,8 +58,6 @@ inline void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     };
     DecOutL = quantise(DecHeldL);
     DecOutR = quantise(DecHeldR);
-
-    const float sat = DecSat;
     if (sat > 1.0f) {
         DecOutL = DecimatorSaturate(DecOutL, sat);
         DecOutR = DecimatorSaturate(DecOutR, sat);

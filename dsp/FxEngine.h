@@ -160,6 +160,10 @@ public:
     // The clock increment, kept for the hold, rate and divider it was computed from.
     Wide DecIncrement = 0.0;
     int32_t DecIncrementHold = 0, DecIncrementRate = 0, DecIncrementStep = 0;
+    // The outputs depend on the held pair, the levels and the saturation alone: they are worked
+    // out again only when one of these changes (bit for bit).
+    std::array<uint32_t, 4> DecOutFor{};
+    bool DecOutValid = false;
 
     // ---- Realtime slicer ----
     TSampleBuffer SliceBufferL, SliceBufferR;
@@ -187,6 +191,10 @@ public:
     std::array<float, kCombs> ChdBackL{}, ChdBackR{};
     int32_t ChdNote = 0;
     float ChdOutL = 0, ChdOutR = 0;
+    // The glides' targets (delays in samples) for the chord row, base note and rate they were
+    // worked out for.
+    std::array<float, kCombs> ChdTargets{};
+    int32_t ChdTargetsRow = -1, ChdTargetsNote = 0, ChdTargetsRate = 0;
 
 private:
     // Frames from i on while the selection stays `Fx`; returns where it stopped, with the

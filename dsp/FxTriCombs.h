@@ -27,12 +27,17 @@ inline void TFxEngine::ProcessTriCombs(int32_t selectedFx) {
     auto clamp = [](int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); };
     const int32_t sr = SrInt;
     const float sampleRate = float(sr);
-    const auto& chord = kChordTable[size_t(clamp(ChdSel, 0, int32_t(kChordTable.size()) - 1))];
-    for (size_t k = 0; k < size_t(kCombs); ++k) {
-        const int32_t note = clamp(chord[k] + ChdNote, kLowestNote, kHighestNote);
-        const float target = float(Wide(sr) * Wide(kNotePeriods[size_t(note - kLowestNote)]));
-        ChdGlide[k].Tick(target, 2.0f, sampleRate);
+    const int32_t row = clamp(ChdSel, 0, int32_t(kChordTable.size()) - 1);
+    if (row != ChdTargetsRow || ChdNote != ChdTargetsNote || sr != ChdTargetsRate) {
+        for (size_t k = 0; k < size_t(kCombs); ++k) {
+            const int32_t note = clamp(kChordTable[size_t(row)][k] + ChdNote, kLowestNote, kHighestNote);
+            ChdTargets[k] = float(Wide(sr) * Wide(kNotePeriods[size_t(note - kLowestNote)]));
+        }
+        ChdTargetsRow = row;
+        ChdTargetsNote = ChdNote;
+        ChdTargetsRate = sr;
     }
+    for (size_t k = 0; k < size_t(kCombs); ++k) ChdGlide[k].Tick(ChdTargets[k], 2.0f, sampleRate);
     // The ring is RingTenth, a tenth of a second cut to the line capacity above 192 kHz; notes
     // of 3 and below are longer and wrap around it. Both channels of a comb read the same delay.
     for (size_t k = 0; k < size_t(kCombs); ++k) {
