@@ -2,6 +2,7 @@
 
 #include "dsp/ConvertersClass.h"
 
+#include <algorithm>
 #include <cmath>
 
 const std::array<int32_t, 24> kDecLevelTable = {
@@ -40,7 +41,25 @@ int32_t Ring(int32_t length, int32_t capacity) {
 }
 }  // namespace
 
+void TFxEngine::PrepareLines(float sampleRate) {
+    if (Started) return;
+    const int32_t sr = std::isfinite(sampleRate) && sampleRate > 0.0f ? RoundInt(sampleRate) : 0;
+    auto prepare = [](TSampleBuffer& b, int64_t used) {
+        std::fill_n(b.data(), used < int64_t(b.size()) ? size_t(used) : b.size(), 0.0f);
+    };
+    for (TSampleBuffer* b : {&DelLineL.Buffer, &DelLineR.Buffer, &RngLineL.Buffer, &RngLineR.Buffer})
+        prepare(*b, 8 * int64_t(sr));
+    for (TSampleBuffer* b : {&GliLineL.Buffer, &GliLineR.Buffer}) prepare(*b, sr);
+    for (TSampleBuffer* b : {&FlaLineL.Buffer, &FlaLineR.Buffer}) prepare(*b, sr / 100 + 1);
+    for (size_t k = 0; k < size_t(kCombs); ++k) {
+        prepare(ChdLinesL[k].Buffer, sr / 10 + 1);
+        prepare(ChdLinesR[k].Buffer, sr / 10 + 1);
+    }
+    for (TSampleBuffer* b : {&SliceBufferL, &SliceBufferR}) prepare(*b, 4 * int64_t(sr) + 1);
+}
+
 void TFxEngine::BeginBlock(const TBlockTime& time) {
+    Started = 1;
     Playing = time.Playing;
     SongTicks = RoundInt(float(time.PpqPos * 24.0));
     Tempo = float(time.Tempo);

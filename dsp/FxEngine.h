@@ -84,8 +84,15 @@ public:
 
     void SeedRandom(uint64_t seed);
 
+    // Before the first block only, while every line still holds nothing but silence: writes that
+    // silence over the part of the lines a rate of `sampleRate` goes round (for the slicer, a bar
+    // down to 60 beats per minute), so that their memory is in place before the audio thread
+    // reaches it instead of being faulted in page by page while it plays. Not on the audio thread.
+    void PrepareLines(float sampleRate);
+
     // ---- frame ----
     float InL = 0, InR = 0, WetL = 0, WetR = 0;
+    Shared<int32_t> Started = 0;   // set by the first block
 
     // ---- host time and rate (audio thread writes, the parameter handler and editor read) ----
     int32_t SongTicks = 0;
