@@ -88,7 +88,6 @@ template <int32_t Fx>
     do {
         ReadInputFrame(inL[i], inR[i]);
         AdvanceWritePositions();
-        ProcessLfo(LfoWave);
         RecordScope();
         ProcessSyncedDelay(Fx);
         ProcessGlide(Fx);
@@ -100,6 +99,10 @@ template <int32_t Fx>
         ProcessTriCombs(Fx);
         PickWetPair(Fx);
         CheckCycle();
+        // The next frame's LFO, ticked now (after the cycle check that may restart it): the sweeps
+        // of the next frame wait on a long chain of roundings from its phase, which this starts
+        // early. Nothing of this frame reads it.
+        if (i + 1 < n) ProcessLfo(LfoWave);
         WriteOutputFrame(outL[i], outR[i]);
         ++i;
         selected = SelectedFx;
@@ -111,6 +114,7 @@ void TFxEngine::ProcessFrames(const float* inL, const float* inR, float* outL, f
     // The selection is read once per frame: a change made on another thread during the block takes
     // over between two frames, and each frame runs the loop compiled for its effect.
     int32_t selected = SelectedFx;
+    if (n > 0) ProcessLfo(LfoWave);   // the first frame's; each frame ticks the next one's
     for (int32_t i = 0; i < n;) {
         switch (EffectCase(selected)) {
         case 0: i = RunFrames<0>(inL, inR, outL, outR, i, n, selected); break;
