@@ -182,6 +182,12 @@ public:
     float SliOutL = 0, SliOutR = 0;
     TRandom SliRng;
     TSlicerLimits SliLimits;
+    // The read position of the slice's first sample, for the choice, synced value, direction and
+    // beat it was worked out for.
+    int32_t SliStart = 0, SliStartChoice = -1;
+    uint32_t SliStartSync = 0;
+    uint8_t SliStartReverse = 0;
+    float SliStartBeat = -1.0f;
 
     // ---- Ringer ----
     TPara RngOsc;

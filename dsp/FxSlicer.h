@@ -5,6 +5,7 @@
 #include "dsp/ConvertersClass.h"
 #include "dsp/FxEngine.h"
 
+#include <bit>
 #include <cstdint>
 
 // Rebuilds the slice gain over n + 1 entries of env (inUse of them were in use before): a steep
@@ -54,14 +55,21 @@ inline void TFxEngine::ProcessSlicer(int32_t selectedFx) {
 
     if (selectedFx != 5) return;
 
-    const int32_t k = FloorInt(float(Wide(SliChoice) + Wide(float(SyncSlice))));
-    if (SliReverse == 0) {
-        const int32_t m = ((k % 8) + 8) % 8;
-        SliReadPos = RoundInt(float(Wide(m) * beat / 2.0)) + SliPos;
-    } else {
-        const int32_t m = ((k % 7) + 7) % 7 + 2;
-        SliReadPos = RoundInt(float(Wide(m) * beat / 2.0)) - SliPos;
+    // Where the slice starts changes only with the random choice, the synced value, the direction
+    // and the beat: worked out again when one of them does.
+    const float syncSlice = SyncSlice;
+    if (SliChoice != SliStartChoice || std::bit_cast<uint32_t>(syncSlice) != SliStartSync ||
+        SliReverse != SliStartReverse || spb != SliStartBeat) {
+        const int32_t k = FloorInt(float(Wide(SliChoice) + Wide(syncSlice)));
+        const int32_t m = SliReverse == 0 ? ((k % 8) + 8) % 8 : ((k % 7) + 7) % 7 + 2;
+        SliStart = RoundInt(float(Wide(m) * beat / 2.0));
+        SliStartChoice = SliChoice;
+        SliStartSync = std::bit_cast<uint32_t>(syncSlice);
+        SliStartReverse = SliReverse;
+        SliStartBeat = spb;
     }
+    // Forwards from half-beat m, or backwards from it.
+    SliReadPos = SliReverse == 0 ? SliStart + SliPos : SliStart - SliPos;
     if (SliReadPos > kSliceBufferLast) SliReadPos = kSliceBufferLast;
     if (SliReadPos < 0) SliReadPos = 0;
 
