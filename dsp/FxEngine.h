@@ -177,7 +177,7 @@ public:
     int32_t SliRecPos = 0, SliPos = -1, SliReadPos = -1, SliChangeCount = 0, SliChoice = 0;
     float SliChance = 0;
     uint8_t SliReverse = 0;
-    TSampleBuffer SliEnvelope;       // room for the longest slice; SliEnvelopeLength entries in use
+    TSampleBuffer SliEnvelope;        // room for the longest slice
     int32_t SliEnvelopeLength = 0;    // entries in use
     float SliOutL = 0, SliOutR = 0;
     TRandom SliRng;
