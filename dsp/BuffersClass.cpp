@@ -4,7 +4,8 @@
 #include <cstdlib>
 #include <new>
 
-TSampleBuffer::TSampleBuffer(size_t size) : Data(static_cast<float*>(std::calloc(size > 0 ? size : 1, sizeof(float)))), Size(size) {
+TSampleBuffer::TSampleBuffer(size_t size)
+    : Data(static_cast<float*>(std::calloc(size > 0 ? size : 1, sizeof(float)))), Size(size) {
     if (!Data) throw std::bad_alloc();
 }
 

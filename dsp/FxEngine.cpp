@@ -83,8 +83,8 @@ void TFxEngine::BeginBlock(const TBlockTime& time) {
 
 // Flattened: every step is inlined, so the tests of the selection against the constant Fx fold away.
 template <int32_t Fx>
-[[gnu::flatten]] int32_t TFxEngine::RunFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
-                             int32_t& selected) {
+[[gnu::flatten]] int32_t TFxEngine::RunFrames(const float* inL, const float* inR, float* outL, float* outR,
+                                              int32_t i, int32_t n, int32_t& selected) {
     do {
         ReadInputFrame(inL[i], inR[i]);
         AdvanceWritePositions();
