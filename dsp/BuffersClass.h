@@ -8,17 +8,45 @@
 // more (always a whole number as a float) is reduced modulo length exactly and has no fraction.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "dsp/ConvertersClass.h"
 #include "dsp/Numbers.h"
 
-// Where a read lands: the tap `Index` (0..length-1) of the whole-sample delay and the
-// fraction `Frac` of a sample to interpolate towards the older neighbour.
+// Fixed-size sample memory that starts silent. It comes from calloc, which hands out a large block
+// as fresh pages the system zeroes when they are first touched: building the 40 MB of lines writes
+// nothing, and what a lower sample rate never reaches is never touched at all.
+class TSampleBuffer {
+public:
+    explicit TSampleBuffer(size_t size);   // throws std::bad_alloc
+
+    float* data() { return Data.get(); }
+    const float* data() const { return Data.get(); }
+    size_t size() const { return Size; }
+    float& operator[](size_t i) { return Data[i]; }
+    float operator[](size_t i) const { return Data[i]; }
+    float* begin() { return data(); }
+    float* end() { return data() + Size; }
+    const float* begin() const { return data(); }
+    const float* end() const { return data() + Size; }
+
+private:
+    struct Free {
+        void operator()(float* p) const;
+    };
+    std::unique_ptr<float[], Free> Data;
+    size_t Size = 0;
+};
+
+// Where a read lands: the tap `Index` (0..Length-1) of the whole-sample delay in a ring of
+// `Length`, and the fraction `Frac` of a sample to interpolate towards the older neighbour. Lines
+// of the same length read at the same position and delay share one.
 struct TDelayTap {
     int32_t Index;
     float Frac;
+    int32_t Length;
 };
 
 // The slow path of SplitDelay, for delays outside 0 <= d < length (and NaN).
@@ -29,7 +57,7 @@ inline TDelayTap SplitDelay(int32_t pos, int32_t length, float d) {
         // For 0 <= d < length a plain truncation is exactly TruncInt, without its rounding branches.
         const int32_t n = static_cast<int32_t>(d);
         const int32_t i = pos - n;  // inside the ring one wrap is enough
-        return {i < 0 ? i + length : i, float(Wide(d) - Wide(n))};
+        return {i < 0 ? i + length : i, float(Wide(d) - Wide(n)), length};
     }
     return SplitLongDelay(pos, length, d);
 }
@@ -38,15 +66,13 @@ inline TDelayTap SplitDelay(int32_t pos, int32_t length, float d) {
 inline int32_t OlderTap(int32_t i, int32_t length) { return i > 0 ? i - 1 : length - 1; }
 inline int32_t NewerTap(int32_t i, int32_t length) { return i + 1 < length ? i + 1 : 0; }
 
-inline float ReadLinear(const float* buffer, int32_t pos, int32_t length, float d) {
-    const TDelayTap tap = SplitDelay(pos, length, d);
+inline float ReadLinear(const float* buffer, const TDelayTap& tap) {
     const Wide f = tap.Frac;
-    return float((1.0 - f) * buffer[tap.Index] + f * buffer[OlderTap(tap.Index, length)]);
+    return float((1.0 - f) * buffer[tap.Index] + f * buffer[OlderTap(tap.Index, tap.Length)]);
 }
 
-inline float ReadHermite(const float* buffer, int32_t pos, int32_t length, float d) {
-    const TDelayTap tap = SplitDelay(pos, length, d);
-    const int32_t i = tap.Index;
+inline float ReadHermite(const float* buffer, const TDelayTap& tap) {
+    const int32_t i = tap.Index, length = tap.Length;
     Wide ym1, y0, y1, y2;
     if (i >= 2 && i + 1 < length) {
         const float* p = buffer + i;
@@ -61,6 +87,14 @@ inline float ReadHermite(const float* buffer, int32_t pos, int32_t length, float
     return float(y0 + 0.5 * f * ((y1 - ym1) + f * (b + f * a)));
 }
 
+inline float ReadLinear(const float* buffer, int32_t pos, int32_t length, float d) {
+    return ReadLinear(buffer, SplitDelay(pos, length, d));
+}
+
+inline float ReadHermite(const float* buffer, int32_t pos, int32_t length, float d) {
+    return ReadHermite(buffer, SplitDelay(pos, length, d));
+}
+
 // A mono ring buffer. Per sample: Write at the current position, then Read with the same
 // position, so a delay of 0 returns the sample just written.
 class TDelayMono {
@@ -73,7 +107,7 @@ public:
     virtual void Read(int32_t pos, int32_t length, float d);
     int32_t Capacity() const { return static_cast<int32_t>(Buffer.size()); }
 
-    std::vector<float> Buffer;
+    TSampleBuffer Buffer;
     float Output = 0.0f;
 };
 
@@ -81,23 +115,20 @@ public:
 class Tdelay1p final : public TDelayMono {
 public:
     using TDelayMono::TDelayMono;
-    void Read(int32_t pos, int32_t length, float d) override {
-        Output = Buffer[SplitDelay(pos, length, d).Index];
-    }
+    void Read(int32_t pos, int32_t length, float d) override { Read(SplitDelay(pos, length, d)); }
+    void Read(const TDelayTap& tap) { Output = Buffer[tap.Index]; }
 };
 
 class Tdelay2p final : public TDelayMono {
 public:
     using TDelayMono::TDelayMono;
-    void Read(int32_t pos, int32_t length, float d) override {
-        Output = ReadLinear(Buffer.data(), pos, length, d);
-    }
+    void Read(int32_t pos, int32_t length, float d) override { Read(SplitDelay(pos, length, d)); }
+    void Read(const TDelayTap& tap) { Output = ReadLinear(Buffer.data(), tap); }
 };
 
 class Tdelay4p final : public TDelayMono {
 public:
     using TDelayMono::TDelayMono;
-    void Read(int32_t pos, int32_t length, float d) override {
-        Output = ReadHermite(Buffer.data(), pos, length, d);
-    }
+    void Read(int32_t pos, int32_t length, float d) override { Read(SplitDelay(pos, length, d)); }
+    void Read(const TDelayTap& tap) { Output = ReadHermite(Buffer.data(), tap); }
 };

@@ -14,13 +14,12 @@ namespace ConvertersDetail {
 // Written out instead of std::llrint: that one is a library call here and follows the
 // thread's rounding mode; this is exact whatever the precision of the intermediate.
 inline int64_t RoundWide(Wide v) {
-    int64_t i = static_cast<int64_t>(v);  // toward zero, exact for the clamped range
+    const int64_t i = static_cast<int64_t>(v);  // toward zero, exact for the clamped range
     const Wide rest = v - static_cast<Wide>(i);
-    if (rest > 0.5 || (rest == 0.5 && (i & 1) != 0))
-        ++i;
-    else if (rest < -0.5 || (rest == -0.5 && (i & 1) != 0))
-        --i;
-    return i;
+    // At most one of these holds; summed rather than branched on, as audio rounds unpredictably.
+    const int64_t odd = i & 1;
+    return i + int64_t(rest > 0.5) - int64_t(rest < -0.5) + (int64_t(rest == 0.5) & odd) -
+           (int64_t(rest == -0.5) & odd);
 }
 
 inline Wide Clamp(Wide v, Wide lo, Wide hi) { return v < lo ? lo : (v > hi ? hi : v); }

@@ -7,6 +7,8 @@ void TLp1::SetCutoff(float cutoff, float sampleRate) {
     A1 = float((Wide(K) - Wide(W)) * Wide(Norm));
     B = float(Wide(W) * Wide(Norm));
     LastCutoff = cutoff;
+    WideB = B;
+    WideA1 = A1;
 }
 
 void THp1::SetCutoff(float cutoff, float sampleRate) {
@@ -17,4 +19,7 @@ void THp1::SetCutoff(float cutoff, float sampleRate) {
     B1 = -B0;
     A1 = float((Wide(K) - Wide(W)) * Wide(Norm));
     LastCutoff = cutoff;
+    WideB0 = B0;
+    WideB1 = B1;
+    WideA1 = A1;
 }

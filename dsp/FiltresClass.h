@@ -17,11 +17,14 @@ static_assert(TinyStart == float(1e-18));
 // First-order all-pass (z^-1 - a) / (1 - a z^-1), a = (1 - g) / (1 + g) recomputed every call.
 class TAp11 {
 public:
-    void Tick(float input, float g) {
-        Coef = float((1.0 - Wide(g)) / (1.0 + Wide(g)));
+    void Tick(float input, float g) { TickWith(input, Coefficient(g)); }
+    // The same, with Coefficient(g) already at hand: stages that share g compute it once.
+    void TickWith(float input, float coef) {
+        Coef = coef;
         Output = float(-Wide(Coef) * Wide(input) + Wide(State));
         State = float(Wide(Output) * Wide(Coef) + Wide(input));
     }
+    static float Coefficient(float g) { return float((1.0 - Wide(g)) / (1.0 + Wide(g))); }
 
     float Coef = TinyStart, State = TinyStart, Output = TinyStart;
 };
@@ -32,14 +35,18 @@ class TLp1 {
 public:
     void Tick(float input, float cutoff, float sampleRate) {
         if (cutoff != LastCutoff) SetCutoff(cutoff, sampleRate);
-        const Wide y = (Wide(input) + 1e-18) * Wide(B) + Wide(X1) * Wide(B) + Wide(Y1) * Wide(A1);
+        const Wide in = input;
+        const Wide y = (in + 1e-18) * WideB + WideX1 * WideB + Wide(Y1) * WideA1;
         Output = Y1 = float(y);
         X1 = input;  // the raw input: the anti-denormal offset is for the current term only
+        WideX1 = in;
     }
 
     float B = 0, A1 = 0, K = 0, W = 0, Norm = 0, X1 = 0, Y1 = 0, LastCutoff = -1.0f, Output = 0;
 
 private:
+    // B, A1 and X1 again, widened once rather than on every tick: the same values exactly.
+    Wide WideB = 0, WideA1 = 0, WideX1 = 0;
     void SetCutoff(float cutoff, float sampleRate);
 };
 
@@ -48,17 +55,20 @@ class THp1 {
 public:
     void Tick(float input, float cutoff, float sampleRate) {
         if (cutoff != LastCutoff) SetCutoff(cutoff, sampleRate);
-        const Wide y =
-            (Wide(input) + 1e-18) * Wide(B0) + Wide(X1) * Wide(B1) + Wide(Y1) * Wide(A1);
+        const Wide in = input;
+        const Wide y = (in + 1e-18) * WideB0 + WideX1 * WideB1 + Wide(Y1) * WideA1;
         // A steady input of any size swallows the offset in rounding, and the output then decays
         // geometrically: what would be subnormal is 0.
         Output = Y1 = FlushSubnormal(float(y));
         X1 = input;  // the raw input: the anti-denormal offset is for the current term only
+        WideX1 = in;
     }
 
     float B0 = 0, B1 = 0, A1 = 0, K = 0, W = 0, Norm = 0, X1 = 0, Y1 = 0, LastCutoff = -1.0f,
           Output = 0;
 
 private:
+    // B0, B1, A1 and X1 again, widened once rather than on every tick: the same values exactly.
+    Wide WideB0 = 0, WideB1 = 0, WideA1 = 0, WideX1 = 0;
     void SetCutoff(float cutoff, float sampleRate);
 };

@@ -2,6 +2,7 @@
 
 #include "dsp/ConvertersClass.h"
 
+#include <algorithm>
 #include <cmath>
 
 const std::array<int32_t, 24> kDecLevelTable = {
@@ -25,9 +26,9 @@ const std::array<std::array<int32_t, 3>, 15> kChordTable = {{{-5, 0, 3},
                                                              {0, 3, 9}}};
 
 TFxEngine::TFxEngine()
-    : SliceBufferL(size_t(kSliceBufferLength), 0.0f),
-      SliceBufferR(size_t(kSliceBufferLength), 0.0f),
-      SliEnvelope(size_t(kSlicerMaxBeat) + 1, 0.0f) {}
+    : SliceBufferL(size_t(kSliceBufferLength)),
+      SliceBufferR(size_t(kSliceBufferLength)),
+      SliEnvelope(size_t(kSlicerMaxBeat) + 1) {}
 
 void TFxEngine::SeedRandom(uint64_t seed) {
     LfoOsc.Rng.Seed(seed);
@@ -40,7 +41,25 @@ int32_t Ring(int32_t length, int32_t capacity) {
 }
 }  // namespace
 
+void TFxEngine::PrepareLines(float sampleRate) {
+    if (Started) return;
+    const int32_t sr = std::isfinite(sampleRate) && sampleRate > 0.0f ? RoundInt(sampleRate) : 0;
+    auto prepare = [](TSampleBuffer& b, int64_t used) {
+        std::fill_n(b.data(), used < int64_t(b.size()) ? size_t(used) : b.size(), 0.0f);
+    };
+    for (TSampleBuffer* b : {&DelLineL.Buffer, &DelLineR.Buffer, &RngLineL.Buffer, &RngLineR.Buffer})
+        prepare(*b, 8 * int64_t(sr));
+    for (TSampleBuffer* b : {&GliLineL.Buffer, &GliLineR.Buffer}) prepare(*b, sr);
+    for (TSampleBuffer* b : {&FlaLineL.Buffer, &FlaLineR.Buffer}) prepare(*b, sr / 100 + 1);
+    for (size_t k = 0; k < size_t(kCombs); ++k) {
+        prepare(ChdLinesL[k].Buffer, sr / 10 + 1);
+        prepare(ChdLinesR[k].Buffer, sr / 10 + 1);
+    }
+    for (TSampleBuffer* b : {&SliceBufferL, &SliceBufferR}) prepare(*b, 4 * int64_t(sr) + 1);
+}
+
 void TFxEngine::BeginBlock(const TBlockTime& time) {
+    Started = 1;
     Playing = time.Playing;
     SongTicks = RoundInt(float(time.PpqPos * 24.0));
     Tempo = float(time.Tempo);
@@ -62,80 +81,51 @@ void TFxEngine::BeginBlock(const TBlockTime& time) {
     RingTenth = Ring(SrTenth, kCombLineLength);
 }
 
-void TFxEngine::AdvanceWritePositions() {
-    if (++PosLong >= RingLong) PosLong = 0;
-    if (++PosFlanger >= RingFlanger) PosFlanger = 0;
-    if (++PosSecond >= RingSecond) PosSecond = 0;
-    if (++PosTenth >= RingTenth) PosTenth = 0;
-}
-
-void TFxEngine::ProcessLfo(int32_t wave) {
-    LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
-    LfoRawL = LfoOsc.OutA;
-    LfoRawR = LfoOsc.OutB;
-    LfoModL = float(1.0 - (Wide(LfoRawL) + 1.0) * 0.5);
-    LfoModR = float(1.0 - (Wide(LfoRawR) + 1.0) * 0.5);
-}
-
-void TFxEngine::RecordScope() {
-    ScopeCounter += 1;
-    if (ScopeCounter <= ScopeInterval) return;
-    ScopeL[kScopeLength - 1] = LfoModL;
-    ScopeR[kScopeLength - 1] = LfoModR;
-    for (int32_t j = 0; j < kScopeLength - 1; ++j) {
-        ScopeL[size_t(j)] = float(ScopeL[size_t(j) + 1]);
-        ScopeR[size_t(j)] = float(ScopeR[size_t(j) + 1]);
-    }
-    ScopeCounter = -1;
-}
-
-void TFxEngine::PickWetPair() {
-    switch (int32_t(SelectedFx)) {
-    case 0: WetL = DelLineL.Output; WetR = DelLineR.Output; break;
-    case 1: WetL = GliLineL.Output; WetR = GliLineR.Output; break;
-    case 2: WetL = FlaLineL.Output; WetR = FlaLineR.Output; break;
-    case 3: WetL = PhaOutL; WetR = PhaOutR; break;
-    case 4: WetL = DecOutL; WetR = DecOutR; break;
-    case 5: WetL = SliOutL; WetR = SliOutR; break;
-    case 6: WetL = RngOutL; WetR = RngOutR; break;
-    case 7: WetL = ChdOutL; WetR = ChdOutR; break;
-    default: WetL = 0.0f; WetR = 0.0f; break;
-    }
-}
-
-void TFxEngine::CheckCycle() {
-    SyncDivider += 1;
-    if (SyncDivider > 8) SyncDivider = 0;   // cycles 1..8, 0: the check acts every ninth frame
-    if (SyncDivider > 0) return;
-    PrevCycleTick = CycleTick;
-    CycleTick = SongTicks % 288;
-    CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
-    if (Playing) return;
-    LfoOsc.Restart(LfoPhase);
-    CycleRestart = 1.0f;
+// Flattened: every step is inlined, so the tests of the selection against the constant Fx fold away.
+template <int32_t Fx>
+[[gnu::flatten]] int32_t TFxEngine::RunFrames(const float* inL, const float* inR, float* outL, float* outR,
+                                              int32_t i, int32_t n, int32_t& selected) {
+    do {
+        ReadInputFrame(inL[i], inR[i]);
+        AdvanceWritePositions();
+        RecordScope();
+        ProcessSyncedDelay(Fx);
+        ProcessGlide(Fx);
+        ProcessFlanger(Fx);
+        ProcessPhaser(Fx);
+        ProcessDecimator(Fx);
+        ProcessSlicer(Fx);
+        ProcessRinger(Fx);
+        ProcessTriCombs(Fx);
+        PickWetPair(Fx);
+        CheckCycle();
+        // The next frame's LFO, ticked now (after the cycle check that may restart it): the sweeps
+        // of the next frame wait on a long chain of roundings from its phase, which this starts
+        // early. Nothing of this frame reads it.
+        if (i + 1 < n) ProcessLfo(LfoWave);
+        WriteOutputFrame(outL[i], outR[i]);
+        ++i;
+        selected = SelectedFx;
+    } while (i < n && EffectCase(selected) == Fx);
+    return i;
 }
 
 void TFxEngine::ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) {
-        // A non-finite sample would circulate in the feedback lines for ever.
-        InL = std::isfinite(inL[i]) ? inL[i] : 0.0f;
-        InR = std::isfinite(inR[i]) ? inR[i] : 0.0f;
-        AdvanceWritePositions();
-        ProcessLfo(LfoWave);
-        RecordScope();
-        ProcessSyncedDelay(SelectedFx);
-        ProcessGlide(SelectedFx);
-        ProcessFlanger(SelectedFx);
-        ProcessPhaser(SelectedFx);
-        ProcessDecimator(SelectedFx);
-        ProcessSlicer(SelectedFx);
-        ProcessRinger(SelectedFx);
-        ProcessTriCombs(SelectedFx);
-        PickWetPair();
-        CheckCycle();
-        const Wide mix = OutMix, amp = OutAmp;
-        // A tiny gain or a dying tail must not hand the host subnormal samples.
-        outL[i] = FlushSubnormal(float(((1.0 - mix) * Wide(InL) + Wide(WetL) * mix) * amp));
-        outR[i] = FlushSubnormal(float(((1.0 - mix) * Wide(InR) + Wide(WetR) * mix) * amp));
+    // The selection is read once per frame: a change made on another thread during the block takes
+    // over between two frames, and each frame runs the loop compiled for its effect.
+    int32_t selected = SelectedFx;
+    if (n > 0) ProcessLfo(LfoWave);   // the first frame's; each frame ticks the next one's
+    for (int32_t i = 0; i < n;) {
+        switch (EffectCase(selected)) {
+        case 0: i = RunFrames<0>(inL, inR, outL, outR, i, n, selected); break;
+        case 1: i = RunFrames<1>(inL, inR, outL, outR, i, n, selected); break;
+        case 2: i = RunFrames<2>(inL, inR, outL, outR, i, n, selected); break;
+        case 3: i = RunFrames<3>(inL, inR, outL, outR, i, n, selected); break;
+        case 4: i = RunFrames<4>(inL, inR, outL, outR, i, n, selected); break;
+        case 5: i = RunFrames<5>(inL, inR, outL, outR, i, n, selected); break;
+        case 6: i = RunFrames<6>(inL, inR, outL, outR, i, n, selected); break;
+        case 7: i = RunFrames<7>(inL, inR, outL, outR, i, n, selected); break;
+        default: i = RunFrames<kNoEffect>(inL, inR, outL, outR, i, n, selected); break;
+        }
     }
 }

@@ -12,8 +12,8 @@
 #include "dsp/Shared.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
-#include <vector>
 
 // Line capacities; up to 192 kHz every write position stays inside its line.
 constexpr int32_t kLongLineLength = 1536000;     // 8 s at 192 kHz: synced delay, ringer
@@ -27,9 +27,25 @@ constexpr int32_t kSlicerMaxBeat = kSliceBufferLast / 4;
 constexpr int32_t kScopeLength = 113;            // entries 0..111 are shown
 constexpr int32_t kPhaserStages = 6;
 constexpr int32_t kCombs = 3;
+constexpr int32_t kEffectCount = 8;     // effect indices 0..7
+constexpr int32_t kNoEffect = -1;       // what a selection outside them runs: every effect deselected
 
 extern const std::array<int32_t, 24> kDecLevelTable;
 extern const std::array<std::array<int32_t, 3>, 15> kChordTable;
+
+// The largest whole number k for which k > q is false: floor(q), with NaN and very large q above
+// every counter and very negative q below every counter.
+int64_t WholeNotAbove(Wide q);
+
+// The slicer's limits for its three counters at one beat length (already cut to the buffers),
+// speed and quantisation: the bar 4 x beat, the slice beat / speed, the random change beat / quant.
+struct TSlicerLimits {
+    TSlicerLimits() = default;
+    TSlicerLimits(float beat, int32_t speed, int32_t quant);
+    float Beat = -1.0f;
+    int32_t Speed = 0, Quant = 0;
+    int64_t Bar = 0, Slice = 0, Change = 0;
+};
 
 // What the host told us about time for one block, already checked and defaulted.
 struct TBlockTime {
@@ -48,7 +64,9 @@ public:
     // Runs n frames; non-finite input samples are taken as silence.
     void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
 
-    // Per-frame steps, in the order the loop runs them.
+    // Per-frame steps, in the order the loop runs them; defined inline (the effects in their own
+    // headers) so that the loop compiled for one selected effect keeps only what that effect runs.
+    void ReadInputFrame(float left, float right);
     void AdvanceWritePositions();
     void ProcessLfo(int32_t wave);
     void RecordScope();
@@ -60,13 +78,21 @@ public:
     void ProcessSlicer(int32_t selectedFx);
     void ProcessRinger(int32_t selectedFx);
     void ProcessTriCombs(int32_t selectedFx);
-    void PickWetPair();
+    void PickWetPair(int32_t selectedFx);
     void CheckCycle();
+    void WriteOutputFrame(float& left, float& right);
 
     void SeedRandom(uint64_t seed);
 
+    // Before the first block only, while every line still holds nothing but silence: writes that
+    // silence over the part of the lines a rate of `sampleRate` goes round (for the slicer, a bar
+    // down to 60 beats per minute), so that their memory is in place before the audio thread
+    // reaches it instead of being faulted in page by page while it plays. Not on the audio thread.
+    void PrepareLines(float sampleRate);
+
     // ---- frame ----
     float InL = 0, InR = 0, WetL = 0, WetR = 0;
+    Shared<int32_t> Started = 0;   // set by the first block
 
     // ---- host time and rate (audio thread writes, the parameter handler and editor read) ----
     int32_t SongTicks = 0;
@@ -141,16 +167,27 @@ public:
     // The clock increment, kept for the hold, rate and divider it was computed from.
     Wide DecIncrement = 0.0;
     int32_t DecIncrementHold = 0, DecIncrementRate = 0, DecIncrementStep = 0;
+    // The outputs depend on the held pair, the levels and the saturation alone: they are worked
+    // out again only when one of these changes (bit for bit).
+    std::array<uint32_t, 4> DecOutFor{};
+    bool DecOutValid = false;
 
     // ---- Realtime slicer ----
-    std::vector<float> SliceBufferL, SliceBufferR;
+    TSampleBuffer SliceBufferL, SliceBufferR;
     int32_t SliRecPos = 0, SliPos = -1, SliReadPos = -1, SliChangeCount = 0, SliChoice = 0;
     float SliChance = 0;
     uint8_t SliReverse = 0;
-    std::vector<float> SliEnvelope;   // capacity reserved at construction; never grows past it
+    TSampleBuffer SliEnvelope;        // room for the longest slice
     int32_t SliEnvelopeLength = 0;    // entries in use
     float SliOutL = 0, SliOutR = 0;
     TRandom SliRng;
+    TSlicerLimits SliLimits;
+    // The read position of the slice's first sample, for the choice, synced value, direction and
+    // beat it was worked out for.
+    int32_t SliStart = 0, SliStartChoice = -1;
+    uint32_t SliStartSync = 0;
+    uint8_t SliStartReverse = 0;
+    float SliStartBeat = -1.0f;
 
     // ---- Ringer ----
     TPara RngOsc;
@@ -167,4 +204,95 @@ public:
     std::array<float, kCombs> ChdBackL{}, ChdBackR{};
     int32_t ChdNote = 0;
     float ChdOutL = 0, ChdOutR = 0;
+    // The glides' targets (delays in samples) for the chord row, base note and rate they were
+    // worked out for.
+    std::array<float, kCombs> ChdTargets{};
+    int32_t ChdTargetsRow = -1, ChdTargetsNote = 0, ChdTargetsRate = 0;
+
+private:
+    // Frames from i on while the selection stays `Fx`; returns where it stopped, with the
+    // selection read for that frame in `selected`.
+    template <int32_t Fx>
+    int32_t RunFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
+                      int32_t& selected);
 };
+
+// The effect index a selection runs as: itself, or kNoEffect outside 0..7.
+inline int32_t EffectCase(int32_t selected) {
+    return selected >= 0 && selected < kEffectCount ? selected : kNoEffect;
+}
+
+inline void TFxEngine::ReadInputFrame(float left, float right) {
+    // A non-finite sample would circulate in the feedback lines for ever.
+    InL = std::isfinite(left) ? left : 0.0f;
+    InR = std::isfinite(right) ? right : 0.0f;
+}
+
+inline void TFxEngine::AdvanceWritePositions() {
+    if (++PosLong >= RingLong) PosLong = 0;
+    if (++PosFlanger >= RingFlanger) PosFlanger = 0;
+    if (++PosSecond >= RingSecond) PosSecond = 0;
+    if (++PosTenth >= RingTenth) PosTenth = 0;
+}
+
+inline void TFxEngine::ProcessLfo(int32_t wave) {
+    LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
+    LfoRawL = LfoOsc.OutA;
+    LfoRawR = LfoOsc.OutB;
+    LfoModL = float(1.0 - (Wide(LfoRawL) + 1.0) * 0.5);
+    LfoModR = float(1.0 - (Wide(LfoRawR) + 1.0) * 0.5);
+}
+
+inline void TFxEngine::RecordScope() {
+    ScopeCounter += 1;
+    if (ScopeCounter <= ScopeInterval) return;
+    ScopeL[kScopeLength - 1] = LfoModL;
+    ScopeR[kScopeLength - 1] = LfoModR;
+    for (int32_t j = 0; j < kScopeLength - 1; ++j) {
+        ScopeL[size_t(j)] = float(ScopeL[size_t(j) + 1]);
+        ScopeR[size_t(j)] = float(ScopeR[size_t(j) + 1]);
+    }
+    ScopeCounter = -1;
+}
+
+inline void TFxEngine::PickWetPair(int32_t selectedFx) {
+    switch (selectedFx) {
+    case 0: WetL = DelLineL.Output; WetR = DelLineR.Output; break;
+    case 1: WetL = GliLineL.Output; WetR = GliLineR.Output; break;
+    case 2: WetL = FlaLineL.Output; WetR = FlaLineR.Output; break;
+    case 3: WetL = PhaOutL; WetR = PhaOutR; break;
+    case 4: WetL = DecOutL; WetR = DecOutR; break;
+    case 5: WetL = SliOutL; WetR = SliOutR; break;
+    case 6: WetL = RngOutL; WetR = RngOutR; break;
+    case 7: WetL = ChdOutL; WetR = ChdOutR; break;
+    default: WetL = 0.0f; WetR = 0.0f; break;
+    }
+}
+
+inline void TFxEngine::CheckCycle() {
+    SyncDivider += 1;
+    if (SyncDivider > 8) SyncDivider = 0;   // cycles 1..8, 0: the check acts every ninth frame
+    if (SyncDivider > 0) return;
+    PrevCycleTick = CycleTick;
+    CycleTick = SongTicks % 288;
+    CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
+    if (Playing) return;
+    LfoOsc.Restart(LfoPhase);
+    CycleRestart = 1.0f;
+}
+
+inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
+    const Wide mix = OutMix, amp = OutAmp;
+    // A tiny gain or a dying tail must not hand the host subnormal samples.
+    left = FlushSubnormal(float(((1.0 - mix) * Wide(InL) + Wide(WetL) * mix) * amp));
+    right = FlushSubnormal(float(((1.0 - mix) * Wide(InR) + Wide(WetR) * mix) * amp));
+}
+
+#include "dsp/FxSyncedDelay.h"
+#include "dsp/FxGlide.h"
+#include "dsp/FxFlanger.h"
+#include "dsp/FxPhaser.h"
+#include "dsp/FxDecimator.h"
+#include "dsp/FxSlicer.h"
+#include "dsp/FxRinger.h"
+#include "dsp/FxTriCombs.h"

@@ -1,13 +1,20 @@
-#include "dsp/FxEngine.h"
-
-#include "dsp/ConvertersClass.h"
+#include "dsp/FxSlicer.h"
 
 #include <cmath>
+#include <cstdint>
 
-namespace {
+int64_t WholeNotAbove(Wide q) {
+    constexpr Wide kFar = 4611686018427387904.0;   // 2^62, far beyond any int32_t counter
+    if (!(q < kFar)) return int64_t(kFar);         // NaN too: no counter ever passes it
+    if (q < -kFar) return -int64_t(kFar);
+    return int64_t(std::floor(q));
+}
 
-// Rebuilds the slice gain over n + 1 entries: a steep rise to 1, a flat peak, the mirror image.
-void BuildSliceEnvelope(std::vector<float>& env, int32_t& inUse, int32_t n) {
+TSlicerLimits::TSlicerLimits(float beat, int32_t speed, int32_t quant)
+    : Beat(beat), Speed(speed), Quant(quant), Bar(WholeNotAbove(4.0 * Wide(beat))),
+      Slice(WholeNotAbove(Wide(beat) / Wide(speed))), Change(WholeNotAbove(Wide(beat) / Wide(quant))) {}
+
+void BuildSliceEnvelope(TSampleBuffer& env, int32_t& inUse, int32_t n) {
     const int32_t length = n + 1;
     for (int32_t i = inUse; i < length; ++i) env[size_t(i)] = 0.0f;   // a grown envelope starts at 0
     inUse = length;
@@ -24,61 +31,3 @@ void BuildSliceEnvelope(std::vector<float>& env, int32_t& inUse, int32_t n) {
     env[size_t(n)] = 0.0f;   // the slice ends silent
 }
 
-}  // namespace
-
-// Records a bar continuously and, when selected, plays enveloped half-beat slices out of it.
-// Counting, recording and the random choices run whether or not the effect is selected.
-void TFxEngine::ProcessSlicer(int32_t selectedFx) {
-    // A beat is cut to kSlicerMaxBeat at very low tempi, so the bar fits the record buffers.
-    const float hostBeat = SamplesPerBeat;
-    const float spb = hostBeat < float(kSlicerMaxBeat) ? hostBeat : float(kSlicerMaxBeat);
-    const Wide beat = spb;
-    const bool cycleStart = CycleRestart == 0.0f;
-    // Speed and quantisation are 1 or more once any parameter has been set.
-    const int32_t speed = SliSpeed > 1 ? int32_t(SliSpeed) : 1;
-    const int32_t quant = SliQuant > 1 ? int32_t(SliQuant) : 1;
-
-    SliRecPos += 1;
-    if (Wide(SliRecPos) > 4.0 * beat || cycleStart) SliRecPos = 0;
-
-    const Wide sliceLength = beat / Wide(speed);
-    SliPos += 1;
-    if (Wide(SliPos) > sliceLength || cycleStart) SliPos = 0;
-
-    // A plain read first: the flag is raised rarely, and taking it is a locked exchange.
-    if (SliRestart == 1 && SliRestart.Exchange(0) == 1)
-        BuildSliceEnvelope(SliEnvelope, SliEnvelopeLength, TruncInt(float(sliceLength)));
-
-    SliChangeCount += 1;
-    const bool due = Wide(SliChangeCount) > beat / Wide(quant);
-    if (due) {
-        const int32_t var = SliVar;
-        SliChoice = SliRng.Below(var);
-        SliChance = float(Wide(SliRng.Below(10)) / 10.0);
-        SliReverse = (SliChance > 0.5f && var > 4) ? 1 : 0;
-    }
-    if (due || cycleStart) SliChangeCount = 0;
-
-    SliceBufferL[size_t(SliRecPos)] = InL;
-    SliceBufferR[size_t(SliRecPos)] = InR;
-
-    if (selectedFx != 5) return;
-
-    const int32_t k = FloorInt(float(Wide(SliChoice) + Wide(float(SyncSlice))));
-    if (SliReverse == 0) {
-        const int32_t m = ((k % 8) + 8) % 8;
-        SliReadPos = RoundInt(float(Wide(m) * beat / 2.0)) + SliPos;
-    } else {
-        const int32_t m = ((k % 7) + 7) % 7 + 2;
-        SliReadPos = RoundInt(float(Wide(m) * beat / 2.0)) - SliPos;
-    }
-    if (SliReadPos > kSliceBufferLast) SliReadPos = kSliceBufferLast;
-    if (SliReadPos < 0) SliReadPos = 0;
-
-    // After a tempo change the slice can outrun the envelope until the next rebuild: past its
-    // end the last entry (silence) is held.
-    const int32_t last = SliEnvelopeLength - 1;
-    const float gain = last < 0 ? 0.0f : SliEnvelope[size_t(SliPos < last ? SliPos : last)];
-    SliOutL = float(Wide(SliceBufferL[size_t(SliReadPos)]) * Wide(gain));
-    SliOutR = float(Wide(SliceBufferR[size_t(SliReadPos)]) * Wide(gain));
-}

@@ -1,15 +1,7 @@
-#include "dsp/FxEngine.h"
+#include "dsp/FxTriCombs.h"
 
 #include <cmath>
 
-namespace {
-
-constexpr int32_t kLowestNote = -7;    // row offset -7 on a root of 0
-constexpr int32_t kHighestNote = 87;   // offset 9 on root 70 plus 8 synced steps
-constexpr int32_t kNoteCount = kHighestNote - kLowestNote + 1;
-
-// Period in seconds of every note the combs can play, from the same expression the combs would
-// evaluate per sample (8.17742 and 1.05946 as they are, not the exact tuning constants).
 const std::array<float, kNoteCount> kNotePeriods = [] {
     std::array<float, kNoteCount> periods{};
     for (int32_t i = 0; i < kNoteCount; ++i) {
@@ -18,46 +10,3 @@ const std::array<float, kNoteCount> kNotePeriods = [] {
     }
     return periods;
 }();
-
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
-}  // namespace
-
-// Three feedback combs per channel tuned to a chord; their delays glide through 2 Hz low-passes.
-// The lines always record input plus feedback; the rest freezes while another effect plays.
-void TFxEngine::ProcessTriCombs(int32_t) {
-    for (size_t k = 0; k < size_t(kCombs); ++k)
-        ChdLinesL[k].Write(PosTenth, float(Wide(InL) + Wide(ChdBackL[k])));
-    for (size_t k = 0; k < size_t(kCombs); ++k)
-        ChdLinesR[k].Write(PosTenth, float(Wide(InR) + Wide(ChdBackR[k])));
-    ChdNote = ChdRoot + SyncStepCombs;
-    // Tested on the stored selection, which the caller has just passed in.
-    if (SelectedFx != 7) return;
-
-    const int32_t sr = SrInt;
-    const float sampleRate = float(sr);
-    const auto& chord = kChordTable[size_t(Clamp(ChdSel, 0, int32_t(kChordTable.size()) - 1))];
-    for (size_t k = 0; k < size_t(kCombs); ++k) {
-        const int32_t note = Clamp(chord[k] + ChdNote, kLowestNote, kHighestNote);
-        const float target = float(Wide(sr) * Wide(kNotePeriods[size_t(note - kLowestNote)]));
-        ChdGlide[k].Tick(target, 2.0f, sampleRate);
-    }
-    // The ring is RingTenth, a tenth of a second cut to the line capacity above 192 kHz; notes
-    // of 3 and below are longer and wrap around it.
-    for (size_t k = 0; k < size_t(kCombs); ++k) {
-        ChdLinesL[k].Read(PosTenth, RingTenth, ChdGlide[k].Output);
-        ChdLinesR[k].Read(PosTenth, RingTenth, ChdGlide[k].Output);
-    }
-    const Wide feedback = ChdFeedback;
-    for (size_t k = 0; k < size_t(kCombs); ++k) {
-        ChdLowL[k].Tick(ChdLinesL[k].Output, 6500.0f, sampleRate);
-        ChdLowR[k].Tick(ChdLinesR[k].Output, 6500.0f, sampleRate);
-        ChdBackL[k] = float(Wide(ChdLowL[k].Output) * feedback);
-        ChdBackR[k] = float(Wide(ChdLowR[k].Output) * feedback);
-    }
-    auto mix = [](const std::array<Tdelay2p, kCombs>& lines) {
-        return float((Wide(lines[0].Output) + Wide(lines[1].Output) + Wide(lines[2].Output)) * 0.29);
-    };
-    ChdOutL = mix(ChdLinesL);
-    ChdOutR = mix(ChdLinesR);
-}

@@ -1,8 +1,11 @@
 // Phase oscillators. Audio thread only, no allocation. Sample rates must be above 0: a zero or
 // NaN rate gives a non-finite increment (no crash; callers sanitise). A NaN phase, whatever its
 // cause, is treated as past the end of the cycle and wraps, so it cannot stick.
+// Ticks are defined here so the frame loop can inline them.
 #pragma once
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
 
 #include "dsp/Numbers.h"
@@ -13,7 +16,18 @@ class TSingleOscillator {
 public:
     virtual ~TSingleOscillator() = default;
     // A resetFlag of exactly 1.0 moves the phase to resetPhase and is cleared to 0.0.
-    virtual void Tick(float& resetFlag, float freq, float sampleRate, float resetPhase);
+    virtual void Tick(float& resetFlag, float freq, float sampleRate, float resetPhase) {
+        if (freq != LastFreq) {  // a new sample rate alone keeps the old increment
+            Increment = float((1.0 / Wide(sampleRate)) * Wide(freq));
+            LastFreq = freq;
+        }
+        Phase = float(Wide(Phase) + Wide(Increment));
+        if (resetFlag == 1.0f) {
+            Phase = resetPhase;
+            resetFlag = 0.0f;
+        }
+        if (!(Phase <= 0.5f)) Phase = -0.5f;  // the excess over 0.5 is dropped, not carried
+    }
 
     float Increment = 0, LastFreq = 0, Phase = 0;
 };
@@ -21,7 +35,16 @@ public:
 // Parabolic approximation of cos(2 pi Phase): 1 at phase 0, 0 at +-0.25, -1 at +-0.5.
 class TPara final : public TSingleOscillator {
 public:
-    void Tick(float& resetFlag, float freq, float sampleRate, float resetPhase) override;
+    void Tick(float& resetFlag, float freq, float sampleRate, float resetPhase) override {
+        TSingleOscillator::Tick(resetFlag, freq, sampleRate, resetPhase);
+        Value = ParabolicSine(Phase);
+    }
+
+    // 8 t (1 - 2 |t|) with t = 0.25 - |phase| rounded to float.
+    static float ParabolicSine(float phase) {
+        const float t = float(0.25 - std::fabs(Wide(phase)));
+        return float(8.0 * Wide(t) * (1.0 - 2.0 * std::fabs(Wide(t))));
+    }
 
     float Value = 0;
 };
@@ -31,7 +54,39 @@ public:
 // 5 sample and hold; any other number gives the parabolic sine.
 class TmultiDualSingle {
 public:
-    void Tick(int32_t wave, float freq, float pulseWidth, float phaseOffset, float sampleRate);
+    void Tick(int32_t wave, float freq, float pulseWidth, float phaseOffset, float sampleRate) {
+        const uint32_t freqBits = std::bit_cast<uint32_t>(freq), rateBits = std::bit_cast<uint32_t>(sampleRate);
+        if (!IncrementValid || freqBits != IncrementFreqBits || rateBits != IncrementRateBits) {
+            Increment = float((1.0 / Wide(sampleRate)) * Wide(freq));
+            IncrementFreqBits = freqBits;
+            IncrementRateBits = rateBits;
+            IncrementValid = true;
+        }
+        PhaseA = float(Wide(PhaseA) + Wide(Increment));
+        PhaseB = float(Wide(PhaseB) + Wide(Increment));
+        if (!(PhaseB <= 1.0f)) PhaseB = 0.0f;
+        if (!(PhaseA <= 1.0f)) {
+            PhaseA = 0.0f;
+            PhaseB = phaseOffset;  // B is re-aligned to A once per cycle of A
+        }
+        CentredA = float(Wide(PhaseA) - 0.5);
+        CentredB = float(Wide(PhaseB) - 0.5);
+        if (wave == 5) {
+            // Drawn on every sample near the end of A's cycle: the value kept is the last draw.
+            if (Wide(CentredA) > 0.49) HoldA = float((Wide(Rng.Uniform01()) - 0.5) * 2.0);
+            if (Wide(CentredB) > 0.49) HoldB = HoldA;
+            OutA = HoldA;
+            OutB = HoldB;
+            return;
+        }
+        switch (wave) {  // one dispatch for both outputs
+            case 1: SetOutputs<1>(pulseWidth); break;
+            case 2: SetOutputs<2>(pulseWidth); break;
+            case 3: SetOutputs<3>(pulseWidth); break;
+            case 4: SetOutputs<4>(pulseWidth); break;
+            default: SetOutputs<0>(pulseWidth); break;
+        }
+    }
     void Restart(float phaseOffset) {
         PhaseA = 0.0f;
         PhaseB = phaseOffset;
@@ -42,6 +97,21 @@ public:
     TRandom Rng;  // the sample-and-hold draws
 
 private:
+    template <int32_t Wave>
+    static Wide Shape(float centred, float pulseWidth) {
+        const Wide c = centred;
+        if constexpr (Wave == 1) return 1.0 - 4.0 * std::fabs(c);
+        if constexpr (Wave == 2) return 2.0 * c;
+        if constexpr (Wave == 3) return -(2.0 * c);
+        if constexpr (Wave == 4) return (Wide(pulseWidth) - 0.5) >= c ? -1.0 : 1.0;
+        return TPara::ParabolicSine(centred);
+    }
+    template <int32_t Wave>
+    void SetOutputs(float pulseWidth) {
+        OutA = float(Shape<Wave>(CentredA, pulseWidth));
+        OutB = float(Shape<Wave>(CentredB, pulseWidth));
+    }
+
     // The increment is recomputed only when the bits of frequency or rate change: the same bits
     // give the same increment, NaN included.
     uint32_t IncrementFreqBits = 0, IncrementRateBits = 0;

@@ -63,6 +63,12 @@ constexpr std::streamsize kMidiMapMaxBytes = 1 << 20;
 constexpr double kMinTempo = 1.0, kMaxTempo = 1000.0;
 constexpr float kMinRate = 1000.0f, kMaxRate = 768000.0f;
 
+// The host's sample rate as the engine takes it: within the range above, or `fallback` if unusable.
+float UsableRate(float rate, float fallback) {
+    if (!std::isfinite(rate) || rate <= 0.0f) return fallback;
+    return rate < kMinRate ? kMinRate : (rate > kMaxRate ? kMaxRate : rate);
+}
+
 TVstTemplateSetup MakeSetup(TEditorFormFactory editorForm) {
     TVstTemplateSetup s;
     s.CanDoSet = 0x103BB;     // send/receive events and MIDI, time info, insert, send, dry/wet, 2in2out
@@ -311,13 +317,17 @@ void APlugin::ProcessAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
         } else {
             t.Playing = false;
         }
-        const float rate = getSampleRate();
-        if (std::isfinite(rate) && rate > 0.0f) t.SampleRate = rate < kMinRate ? kMinRate : (rate > kMaxRate ? kMaxRate : rate);
+        t.SampleRate = UsableRate(getSampleRate(), t.SampleRate);
         LastTime = t;
         Engine.BeginBlock(t);
     }
     Engine.ProcessFrames(inputs[0].Samples(), inputs[1].Samples(), outputs[0].Samples(), outputs[1].Samples(),
                          sampleFrames);
+}
+
+void APlugin::resume() {
+    TVstTemplate::resume();
+    Engine.PrepareLines(UsableRate(getSampleRate(), TBlockTime{}.SampleRate));
 }
 
 void APlugin::ProcessMidiEvent(VstMidiEvent* event) {

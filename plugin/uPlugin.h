@@ -54,6 +54,8 @@ public:
     void InitializeParameters() override;
     void ProcessAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, int32_t sampleFrames) override;
     void ProcessMidiEvent(VstMidiEvent* event) override;
+    // Also lays out the delay lines' memory for the host's rate before the first block.
+    void resume() override;
     void ParameterChanged(int32_t index);
     void EditorIdle(TEditorForm* form);
     void LoadMidiMap();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -116,7 +117,7 @@ TEST(TDelayMono, DelaysOfAnyLengthMatchANaiveModuloRead) {
         ASSERT_EQ(ReadLinear(buf.data(), pos, length, d), NaiveRead(buf, pos, length, d, 2));
         ASSERT_EQ(ReadHermite(buf.data(), pos, length, d), NaiveRead(buf, pos, length, d, 4));
         Tdelay1p d1(length);
-        d1.Buffer = buf;
+        std::copy(buf.begin(), buf.end(), d1.Buffer.begin());
         d1.Read(pos, length, d);
         ASSERT_EQ(d1.Output, NaiveRead(buf, pos, length, d, 1));
     }
@@ -160,7 +161,7 @@ TEST(TDelayMono, InvalidAndHugeDelaysStayInsideTheRing) {
 TEST(TDelayMono, StartsSilentAndANegativeCapacityGivesAnEmptyRing) {
     TDelayMono base(5);
     EXPECT_EQ(base.Capacity(), 5);
-    EXPECT_EQ(base.Buffer, std::vector<float>(5, 0.0f));
+    EXPECT_EQ(std::vector<float>(base.Buffer.begin(), base.Buffer.end()), std::vector<float>(5, 0.0f));
     base.Write(0, 1.0f);
     base.Read(0, 5, 0.0f);
     EXPECT_EQ(base.Output, 0.0f);  // the base class reads nothing

@@ -28,7 +28,7 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
         {-0.5f, 0.0f, 0.0f, 0.8f, 0.8 * Shape(-0.5, 0, 0)},
         {0.3f, 0.9f, 0.6f, 1.0f, Shape(0.3, 0.9, 0.6)},
     };
-    SelectedEngine rig(0);
+    SelectedEngine rig(1);
     rig.E->AdvanceWritePositions();   // called outside the frame loop: start the positions at 0
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.X << " " << c.C1 << " " << c.C2);
@@ -36,7 +36,7 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
         rig.E->GliCtrl1 = c.C1;
         rig.E->GliCtrl2 = c.C2;
         rig.E->GliAmp = c.Amp;
-        rig.E->ProcessGlide(0);   // the depth follows even while deselected
+        rig.E->ProcessGlide(1);
         EXPECT_NEAR(rig.E->GliDepth, c.Depth, 1e-6);
         EXPECT_GE(rig.E->GliDepth, 0.0f);
         EXPECT_LE(rig.E->GliDepth, 1.0f);

@@ -62,14 +62,14 @@ TEST(Phaser, FrequencyFollowsTheLfoAndIsClamped) {
         {20000.0f, 0.0f, 1.0f, 1.0f, 16000.0f, 16000.0f},
         {nan, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f},
     };
-    SelectedEngine rig(0);
+    SelectedEngine rig(3);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Freq);
         rig.E->PhaFreq = c.Freq;
         rig.E->LfoAmp = c.Amount;
         rig.E->LfoModL = c.ModL;
         rig.E->LfoModR = c.ModR;
-        rig.E->ProcessPhaser(0);   // the frequencies follow even while deselected
+        rig.E->ProcessPhaser(3);
         EXPECT_EQ(rig.E->PhaFreqL, c.Left);
         EXPECT_EQ(rig.E->PhaFreqR, c.Right);
     }
@@ -104,7 +104,6 @@ TEST(Phaser, DeselectedFreezesEveryStageAndItsOutput) {
         EXPECT_EQ(rig.E->PhaStagesL[i].State, stagesL[i].State) << i;
         EXPECT_EQ(rig.E->PhaStagesL[i].Output, stagesL[i].Output) << i;
     }
-    EXPECT_NE(rig.E->PhaFreqL, 800.0f);   // the sweep itself goes on
     // Selected again on silence, the kept memories ring out.
     rig.E->SelectedFx = 3;
     rig.Run(std::vector<float>(1, 0.0f));

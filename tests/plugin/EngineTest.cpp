@@ -3,6 +3,7 @@
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/PluginFixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -207,4 +208,36 @@ TEST_F(Engine, AudioEventsAndParameterCallsAllocateNothing) {
         Host.Process(in.data(), in.data(), outL.data(), outR.data(), 512, false);
     }
     EXPECT_EQ(alloc_count::Stop(), 0);
+}
+
+TEST_F(Engine, ResumingLaysOutTheLinesWithoutChangingWhatTheyHold) {
+    // Two seconds of the synced delay at 48 kHz after a click; the record resumed before the first
+    // block, after the click went into the line (the echo comes a beat later), or never.
+    auto render = [](int32_t resumeAtBlock) {
+        TestHost host{&InProcessPlugin};
+        EXPECT_NE(host.Open(), nullptr);
+        static_cast<APlugin*>(host.Effect()->object)->Engine.SeedRandom(1234);
+        host.Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+        host.Time.sampleRate = 48000.0;
+        host.Time.tempo = 120.0;
+        host.Time.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportPlaying;
+        host.AdvanceTime = true;
+        std::vector<float> in(512, 0.0f), outL(512), outR(512), heard;
+        for (int32_t b = 0; b < 188; ++b) {
+            if (b == resumeAtBlock) host.Dispatch(effMainsChanged, 0, 1);
+            if (b == 1) {
+                host.SetParameter(kOutSel, 0.0f);
+                host.SetParameter(kOutMix, 1.0f);
+                host.SetParameter(kSyncedValue, 0.5f);
+            }
+            in[0] = b == 2 ? 1.0f : 0.0f;
+            host.Process(in.data(), in.data(), outL.data(), outR.data(), 512);
+            heard.insert(heard.end(), outL.begin(), outL.end());
+        }
+        return heard;
+    };
+    const std::vector<float> never = render(-1);
+    EXPECT_GT(*std::max_element(never.begin(), never.end()), 0.5f);   // the echo is there
+    EXPECT_EQ(render(0), never);
+    EXPECT_EQ(render(20), never);
 }

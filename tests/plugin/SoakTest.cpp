@@ -130,7 +130,7 @@ struct Soak : PluginFixture {
     // The line's output, the few samples just written and a scattering of others (or all of it).
     void Note(const char* what, const TDelayMono& line, int32_t pos, bool whole) {
         Note(what, line.Output);
-        const std::vector<float>& b = line.Buffer;
+        const TSampleBuffer& b = line.Buffer;
         const int32_t n = int32_t(b.size());
         if (n == 0) return;
         if (whole) {

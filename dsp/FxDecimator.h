@@ -1,22 +1,23 @@
-#include "dsp/FxEngine.h"
+// Decimator, one frame: sample-and-hold on a free-running clock, then quantisation and optional
+// saturation. Audio thread only.
+#pragma once
 
 #include "dsp/ConvertersClass.h"
+#include "dsp/FxEngine.h"
 
+#include <array>
+#include <bit>
 #include <cmath>
-
-namespace {
+#include <cstdint>
 
 // Odd-symmetric soft clip s |v| / (s + |v|) with the sign of v; it approaches +-s.
-float Saturate(float v, Wide s) {
+inline float DecimatorSaturate(float v, Wide s) {
     const Wide t = s - s * s / (s + std::fabs(Wide(v)));
     return float(v > 0.0f ? t : -t);
 }
 
-}  // namespace
-
-// Sample-and-hold on a free-running clock, then quantisation and optional saturation.
 // Keeps no history: while another effect is selected nothing runs and everything freezes.
-void TFxEngine::ProcessDecimator(int32_t selectedFx) {
+inline void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     if (selectedFx != 4) return;
     const int32_t sr = SrInt;
     const int32_t step = SyncStep;
@@ -42,7 +43,13 @@ void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     }
     DecLastStep = clockStep;   // falls back to 0 when the clock wraps: that sample captures nothing
 
-    const float levels = DecLevels;
+    const float levels = DecLevels, sat = DecSat;
+    const std::array<uint32_t, 4> key = {std::bit_cast<uint32_t>(DecHeldL), std::bit_cast<uint32_t>(DecHeldR),
+                                         std::bit_cast<uint32_t>(levels), std::bit_cast<uint32_t>(sat)};
+    if (DecOutValid && key == DecOutFor) return;
+    DecOutFor = key;
+    DecOutValid = true;
+
     const Wide wideLevels = levels;
     auto quantise = [&](float held) {
         // Levels are at least 1 once any parameter has been set; 0 would give 0/0.
@@ -51,10 +58,8 @@ void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     };
     DecOutL = quantise(DecHeldL);
     DecOutR = quantise(DecHeldR);
-
-    const float sat = DecSat;
     if (sat > 1.0f) {
-        DecOutL = Saturate(DecOutL, sat);
-        DecOutR = Saturate(DecOutR, sat);
+        DecOutL = DecimatorSaturate(DecOutL, sat);
+        DecOutR = DecimatorSaturate(DecOutR, sat);
     }
 }

@@ -1,9 +1,12 @@
+// Ringer, one frame: ring modulation by a free-running parabolic carrier, with a synced echo that
+// is low-passed and fed back before the modulator. Audio thread only.
+#pragma once
+
 #include "dsp/FxEngine.h"
 
-// Ring modulation by a free-running parabolic carrier, with a synced echo that is low-passed and
-// fed back before the modulator. The carrier and the echo lines run whether or not the effect
-// is selected; only the echo return is cut while another effect plays.
-void TFxEngine::ProcessRinger(int32_t selectedFx) {
+// The carrier and the echo lines run whether or not the effect is selected; only the echo return
+// is cut while another effect plays.
+inline void TFxEngine::ProcessRinger(int32_t selectedFx) {
     const float sampleRate = float(int32_t(SrInt));
     float neverReset = 0.0f;   // the carrier is never re-phased
     RngOsc.Tick(neverReset, RngTone, sampleRate, 0.0f);
@@ -25,9 +28,9 @@ void TFxEngine::ProcessRinger(int32_t selectedFx) {
         return;
     }
     // The ring is RingLong, 8 s of samples cut to the line capacity above 192 kHz.
-    const float delay = float(int32_t(SyncDelayLength));
-    RngLineL.Read(PosLong, RingLong, delay);
-    RngLineR.Read(PosLong, RingLong, delay);
+    const TDelayTap tap = SplitDelay(PosLong, RingLong, float(int32_t(SyncDelayLength)));
+    RngLineL.Read(tap);
+    RngLineR.Read(tap);
     const float damp = RngDamp;
     RngLowL.Tick(RngLineL.Output, damp, sampleRate);
     RngLowR.Tick(RngLineR.Output, damp, sampleRate);

@@ -1,8 +1,12 @@
+// Flanger, one frame: a short delay swept by the LFO with inverted, low-passed feedback.
+// Audio thread only.
+#pragma once
+
 #include "dsp/FxEngine.h"
 
-// Short delay swept by the LFO with inverted, low-passed feedback. Deselected, the lines keep
-// recording with the last feedback sample held, so a constant offset goes into them.
-void TFxEngine::ProcessFlanger(int32_t selectedFx) {
+// Deselected, the lines keep recording with the last feedback sample held, so a constant offset
+// goes into them.
+inline void TFxEngine::ProcessFlanger(int32_t selectedFx) {
     const Wide feedback = FlaFeedback;
     FlaLineL.Write(PosFlanger, float(Wide(InL) + Wide(FlaBackL) * feedback));
     FlaLineR.Write(PosFlanger, float(Wide(InR) + Wide(FlaBackR) * feedback));
