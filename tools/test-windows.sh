@@ -36,28 +36,47 @@ export WINEPREFIX="$PWD/build/wine-prefix"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 # Some kernels run no 32-bit programs at all, wine's 32-bit loader included (Debian's `wine`
 # starts that loader first). There, the loader and the 32-bit tests run under qemu's user-mode
-# i386 emulator, registered with binfmt_misc for as long as this script runs. The prefix is then
-# made by the 64-bit loader alone, which is much faster and serves 32-bit programs all the same.
+# i386 emulator, registered with binfmt_misc for as long as this script runs. The prefix is
+# always made by the 64-bit loader alone: it serves 32-bit programs all the same, and the
+# 32-bit loader cannot make a 64-bit prefix when it is emulated.
+binfmt=/proc/sys/fs/binfmt_misc
+handler=qbfx-i386
+# binfmt_misc belongs to the kernel, not to this run: a handler left by a run that was killed
+# would make an emulated loader pass for a native one, so it goes before anything is judged
+if [ -e "$binfmt/$handler" ]; then echo -1 > "$binfmt/$handler" 2>/dev/null || true; fi
+emulated_elsewhere() {   # someone else's qemu handler for 32-bit x86 programs
+  local f
+  for f in "$binfmt"/*; do
+    [ -f "$f" ] && grep -qx enabled "$f" 2>/dev/null && grep -q '^interpreter .*qemu-i386' "$f" && return 0
+  done
+  return 1
+}
 run32=native
-boot=wine
-if ! wine --version >/dev/null 2>&1; then
+if wine --version >/dev/null 2>&1; then
+  if emulated_elsewhere; then run32=emulated; fi
+else
   run32=no
-  boot=/usr/lib/wine/wine64
-  binfmt=/proc/sys/fs/binfmt_misc
   if [ "$(id -u)" -eq 0 ] && [ -x /usr/bin/qemu-i386 ]; then
     [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
-    if [ -e "$binfmt/register" ] && [ ! -e "$binfmt/qbfx-i386" ]; then
+    if [ -e "$binfmt/register" ]; then
       # 32-bit x86 ELF executables and shared objects; F: the emulator is opened now
-      printf '%s' ':qbfx-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
-        > "$binfmt/register" 2>/dev/null && trap 'echo -1 > /proc/sys/fs/binfmt_misc/qbfx-i386' EXIT
+      printf '%s' ":$handler:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F" \
+        > "$binfmt/register" 2>/dev/null &&
+        trap 'if [ -e "$binfmt/$handler" ]; then echo -1 > "$binfmt/$handler"; fi' EXIT &&
+        trap 'exit 130' INT TERM HUP
     fi
-    wine --version >/dev/null 2>&1 && run32=emulated
+    if wine --version >/dev/null 2>&1; then run32=emulated; fi
   fi
 fi
+echo "== 32-bit programs: $run32"
 rm -rf "$WINEPREFIX"
 mkdir -p build
 echo "== creating the wine prefix"
-WINEARCH=win64 "$boot" wineboot --init >/dev/null 2>&1
+if ! WINEARCH=win64 /usr/lib/wine/wine64 wineboot --init >build/wineboot.log 2>&1; then
+  cat build/wineboot.log >&2
+  echo "wineboot could not create the prefix" >&2
+  exit 1
+fi
 wineserver --wait
 
 bash tools/build-mingw-deps.sh i686 x86_64
