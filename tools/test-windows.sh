@@ -51,6 +51,10 @@ emulated_elsewhere() {   # someone else's qemu handler for 32-bit x86 programs
   done
   return 1
 }
+# qemu's default guest layout follows the host kernel's, and on some kernels it puts the
+# loader's first libraries over the page wine must map at 0x7ffe0000 for every Windows process.
+# A guest address space of a fixed 4 GB makes the layout the same everywhere, clear of it.
+export QEMU_RESERVED_VA=0xffff0000
 run32=native
 if wine --version >/dev/null 2>&1; then
   if emulated_elsewhere; then run32=emulated; fi
@@ -78,6 +82,11 @@ if ! WINEARCH=win64 /usr/lib/wine/wine64 wineboot --init >build/wineboot.log 2>&
   exit 1
 fi
 wineserver --wait
+# the 64-bit wineboot starts its 32-bit half itself and says nothing when that cannot run
+if [ "$run32" != no ] && [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  echo "the wine prefix has no 32-bit half: wine's 32-bit loader did not start" >&2
+  exit 1
+fi
 
 bash tools/build-mingw-deps.sh i686 x86_64
 
