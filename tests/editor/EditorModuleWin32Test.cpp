@@ -102,11 +102,7 @@ protected:
         Pump(0, false);
     }
 
-    ERect Rect() {
-        ERect* r = nullptr;
-        EXPECT_EQ(Host->Dispatch(effEditGetRect, 0, 0, &r), 1);
-        return r ? *r : ERect{-1, -1, -1, -1};
-    }
+    ERect Rect() { return Host->EditorRect(); }
     bool OpenEditor() { return Host->Dispatch(effEditOpen, 0, 0, Parent) == 1; }
     HWND Editor() {
         const std::vector<HWND> c = Children(Parent);
@@ -146,17 +142,9 @@ protected:
 };
 
 TEST_F(EditorModule, OpensAsAVisibleChildOfItsSizeInTheParentsCorner) {
-    const ERect before = Rect();
-    EXPECT_EQ(before.top, 0);
-    EXPECT_EQ(before.left, 0);
-    EXPECT_EQ(before.bottom, 0);
-    EXPECT_EQ(before.right, 0);
+    EXPECT_EQ(Corners(Rect()), (std::array<int, 4>{0, 0, 0, 0}));   // closed: an empty rectangle
     ASSERT_TRUE(OpenEditor());
-    const ERect r = Rect();
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.right, kW);
-    EXPECT_EQ(r.bottom, kH);
+    EXPECT_EQ(Corners(Rect()), (std::array<int, 4>{0, 0, kH, kW}));
     HWND ed = Editor();
     ASSERT_NE(ed, nullptr) << Children(Parent).size() << " child windows";
     EXPECT_EQ(GetParent(ed), Parent);

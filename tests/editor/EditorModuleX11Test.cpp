@@ -111,11 +111,7 @@ protected:
         }
     }
 
-    ERect Rect() {
-        ERect* r = nullptr;
-        EXPECT_EQ(Host->Dispatch(effEditGetRect, 0, 0, &r), 1);
-        return r ? *r : ERect{-1, -1, -1, -1};
-    }
+    ERect Rect() { return Host->EditorRect(); }
     bool OpenEditor() {
         return Host->Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(Parent))) == 1;
     }
@@ -302,15 +298,9 @@ void ExpectNear(Rgb got, Rgb want, const char* what) {
 }
 
 TEST_F(EditorModule, OpensAtItsSizeAndShowsTheSkinInTheWindowColour) {
-    const ERect before = Rect();
-    EXPECT_EQ(before.top, 0);
-    EXPECT_EQ(before.left, 0);
-    EXPECT_EQ(before.bottom, 0);
-    EXPECT_EQ(before.right, 0);
+    EXPECT_EQ(Corners(Rect()), (std::array<int, 4>{0, 0, 0, 0}));   // closed: an empty rectangle
     ASSERT_TRUE(OpenEditor());
-    const ERect r = Rect();
-    EXPECT_EQ(r.right, kW);
-    EXPECT_EQ(r.bottom, kH);
+    EXPECT_EQ(Corners(Rect()), (std::array<int, 4>{0, 0, kH, kW}));
     EXPECT_EQ(ChildCount(), 1);
     Pump(300);
     MoveTo(549 + 17, 256 + 80);   // over p34, whose hint is the longest status text

@@ -67,6 +67,12 @@ VstIntPtr TestHost::Dispatch(int32_t opcode, int32_t index, VstIntPtr value, voi
     return r;
 }
 
+ERect TestHost::EditorRect() {
+    ERect* r = nullptr;
+    if (Dispatch(effEditGetRect, 0, 0, &r) != 1 || !r) return ERect{-1, -1, -1, -1};
+    return *r;
+}
+
 std::string TestHost::ParamString(int32_t opcode, int32_t index) {
     char text[256];
     std::memset(text, 0, sizeof text);

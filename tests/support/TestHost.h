@@ -4,6 +4,7 @@
 
 #include "host/VstAbi.h"
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -15,6 +16,9 @@ struct HostCall {
     VstIntPtr Value;
     float Opt;
 };
+
+// top, left, bottom, right: one comparable value for a rectangle
+inline std::array<int, 4> Corners(const ERect& r) { return {r.top, r.left, r.bottom, r.right}; }
 
 class TestHost {
 public:
@@ -36,6 +40,8 @@ public:
     void SetParameter(int32_t index, float value) { Record->setParameter(Record, index, value); }
     float GetParameter(int32_t index) { return Record->getParameter(Record, index); }
     std::string ParamString(int32_t opcode, int32_t index);   // name, label or display
+    // What effEditGetRect reports; all -1 when the plug-in answers 0 or gives no rectangle.
+    ERect EditorRect();
     int32_t ParamIndex(const std::string& name);             // -1 if none
 
     // Runs a stereo block through processReplacing (or process) with the given inputs.
