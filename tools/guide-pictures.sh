@@ -74,7 +74,7 @@ render_effect() {
 render_effect synced-delay 35 50 --set "Del Fbck=0.8"
 render_effect glide-drift 36 52 --set "Gli Amp=0.5" --set "LFO Wav=1"
 render_effect flanger 38 52 --set "Fla Fbck=1"
-render_effect phaser 40 52 --set "Pha Fbck=1" --set "OUT Amp=0.5"
+render_effect phaser 40 52 --set "Pha Frq=0.03"
 render_effect slicer 43 48 --set "Sli Var=1"
 render_effect ringer 45 53 --set "Rng Ton=0" --set "Rng Fbck=0.6"
 render_effect tricombs 47 55 --set "Chd Fbck=0.8"
