@@ -1,0 +1,31 @@
+// The editor's side of the parameter description: the hint, reset position and value texts of
+// every slider. The digest was recorded from the hand-written tables the description replaced.
+#include "editor/PluginEditorWindow.h"
+#include "tests/support/TextDigest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct StillPlatform : TFormPlatform {
+    bool KeyHeld(THeldKey) override { return false; }
+    int64_t NowMs() override { return 0; }
+    void Sleep(int) override {}
+    int Random(int) override { return 0; }
+    void SizeChanged(int, int) override {}
+};
+
+}  // namespace
+
+TEST(ParameterTexts, EverySliderHintResetAndValueTextIsAsBefore) {
+    TPluginEditorWindow form(std::make_unique<StillPlatform>());
+    std::string all;
+    for (int tag = -1; tag <= 64; ++tag) {
+        const TDIBSlider* s = form.Slider(tag);
+        all += std::to_string(tag) + ' ' + (s ? s->Hint : "-") + ' ' +
+               std::to_string(TPluginEditorWindow::ResetPosition(tag));
+        for (int p = 0; p <= 100; ++p) all += '|' + TPluginEditorWindow::SliderValueText(tag, p);
+        all += '\n';
+    }
+    EXPECT_EQ(TextDigest(all), 4874538820792138339u) << all;
+}
