@@ -13,7 +13,7 @@ namespace {
 
 struct ParameterDescription : PluginFixture {};
 
-const char* KeyOfSlot(int32_t slot) { return kMidiMapKeys[size_t(slot)]; }
+const char* KeyOfSlot(int32_t slot) { return kParamTable[size_t(kMappedParams[size_t(slot)])].MapKey; }
 
 }  // namespace
 
