@@ -138,13 +138,15 @@ public:
     static std::string SliderValueText(int tag, int position);
     // The reset position of slider `p<tag>`, or -1.
     static int ResetPosition(int tag);
+    // The slider position that shows a parameter value.
+    static int PositionOf(float value);
     // Text of a float: general format, up to 15 significant digits, full stop as separator.
     static std::string FloatText(double v);
 
 private:
     void Build();
     void BuildMenu();
-    TDIBSlider& AddSlider(int tag, int left, int top, const char* hint);
+    TDIBSlider& AddSlider(int tag, int left, int top);
     TDIBGlyphButton& AddTrigger(int tag, int left, int top);
     void DrawLfoTraces();
     bool Held(THeldKey key) { return Platform->KeyHeld(key); }
