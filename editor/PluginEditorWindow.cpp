@@ -2,7 +2,6 @@
 
 #include "editor/resources/Resources.h"
 #include "editor/widgets/Png.h"
-#include "plugin/Parameters.h"
 
 #include <algorithm>
 #include <charconv>

@@ -12,6 +12,7 @@
 #include "editor/widgets/StdControls.h"
 #include "editor/widgets/Text.h"
 #include "plugin/EditorExchange.h"
+#include "plugin/Parameters.h"
 
 #include <array>
 #include <cstdint>
@@ -159,7 +160,7 @@ private:
     // The status texts' face, bold condensed: in the regular bold face the widest hint and the
     // max-mix prompt, which show together, need more than the 414 pixels info3 and info4 span.
     TFontSet StatusFonts;
-    std::array<TDIBSlider*, 64> Sliders{};
+    std::array<TDIBSlider*, kNumParams> Sliders{};
 
     TVstTemplate* Plugin = nullptr;
     bool Updating = false;

@@ -102,15 +102,7 @@ constexpr TParamInfo MaxMix(const char* name, std::array<float, kNumPrograms> va
 constexpr TParamInfo Control(const char* name, TParamRole role, std::array<float, kNumPrograms> values,
                              TValueScale working, TValueScale shown, const char* hint, float reset,
                              const char* mapKey, uint8_t curve = ctLinear) {
-    TParamInfo p = MaxMix(name, values);
-    p.Role = role;
-    p.Curve = curve;
-    p.Working = working;
-    p.Shown = shown;
-    p.Hint = hint;
-    p.Reset = reset;
-    p.MapKey = mapKey;
-    return p;
+    return {name, role, curve, "", true, values, working, shown, hint, reset, mapKey};
 }
 
 constexpr TParamRole kEffectTrigger = TParamRole::EffectTrigger, kSyncTrigger = TParamRole::SyncTrigger,

@@ -1,6 +1,7 @@
 // The editor's side of the parameter description: the hint, reset position and value texts of
 // every slider. The digest was recorded from the hand-written tables the description replaced.
 #include "editor/PluginEditorWindow.h"
+#include "tests/support/PluginFixture.h"
 #include "tests/support/TextDigest.h"
 
 #include <gtest/gtest.h>
@@ -28,4 +29,25 @@ TEST(ParameterTexts, EverySliderHintResetAndValueTextIsAsBefore) {
         all += '\n';
     }
     EXPECT_EQ(TextDigest(all), 4874538820792138339u) << all;
+}
+
+TEST(ParameterTexts, ResetSendsEachSlidersDescribedResetValueExactly) {
+    TestHost host{&InProcessPlugin};
+    ASSERT_NE(host.Open(), nullptr);
+    auto* plugin = static_cast<APlugin*>(host.Effect()->object);
+    TPluginEditorWindow form(std::make_unique<StillPlatform>());
+    form.Attach(plugin);
+    int sliders = 0;
+    for (int32_t tag = 0; tag < kNumParams; ++tag) {
+        TDIBSlider* s = form.Slider(tag);
+        if (!s) continue;
+        SCOPED_TRACE(tag);
+        ++sliders;
+        // from the far end of the track, so the reset moves the slider and sends its value
+        s->SetPosition(TPluginEditorWindow::ResetPosition(tag) < 50 ? 100 : 0);
+        form.p40MouseMove(*s);
+        form.Reset1Click();
+        EXPECT_EQ(plugin->getParameter(tag), kParamTable[size_t(tag)].Reset);
+    }
+    EXPECT_EQ(sliders, 30);
 }

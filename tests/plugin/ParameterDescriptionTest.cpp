@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cctype>
 #include <random>
+#include <set>
 #include <string>
 
 namespace {
@@ -64,4 +66,21 @@ TEST_F(ParameterDescription, EveryMapKeyFillsItsSlotAndDrivesTheParameterItDrove
         EXPECT_EQ(moved, 1);
     }
     EXPECT_EQ(TextDigest(all), 16634118047551071325u) << all;
+}
+
+TEST(ParameterTable, EverySliderParameterHasATextAFactoryValueAndAKeyOfItsOwn) {
+    std::set<std::string> keys;
+    for (int32_t i = 0; i < kNumParams; ++i) {
+        SCOPED_TRACE(i);
+        const TParamInfo& p = kParamTable[size_t(i)];
+        const bool slider = p.Hint != nullptr;
+        EXPECT_EQ(p.Shown.Kind != TScaleKind::None, slider);
+        EXPECT_EQ(p.MapKey != nullptr, slider);
+        EXPECT_EQ(p.Factory, slider || p.Role == TParamRole::MaxMix);
+        if (!p.MapKey) continue;
+        // the map file's keys are read without regard to case
+        std::string key = p.MapKey;
+        for (char& c : key) c = char(std::tolower(uint8_t(c)));
+        EXPECT_TRUE(keys.insert(key).second) << p.MapKey;
+    }
 }
