@@ -139,10 +139,16 @@ bool Valid(int format) {
 }  // namespace
 
 std::string WritableExtensions() {
+    std::vector<std::string> seen = {"wav"};
     std::string list = "wav";
-    for (const auto& m : MajorFormats())
-        if (m.Extension != "wav" && list.find(m.Extension) == std::string::npos) list += ", " + m.Extension;
-    return list + ", aif, ogg, opus";
+    bool mpeg = false;
+    for (const auto& m : MajorFormats()) {
+        mpeg = mpeg || m.Format == SF_FORMAT_MPEG;
+        if (std::find(seen.begin(), seen.end(), m.Extension) != seen.end()) continue;
+        seen.push_back(m.Extension);
+        list += ", " + m.Extension;
+    }
+    return list + ", aif, ogg, opus" + (mpeg ? ", mp3" : "");
 }
 
 OutputFormat ResolveOutputFormat(const std::string& path, const std::string& type,
@@ -166,7 +172,7 @@ OutputFormat ResolveOutputFormat(const std::string& path, const std::string& typ
         f = {SF_FORMAT_OGG, ext == "opus" ? SF_FORMAT_OPUS : SF_FORMAT_VORBIS, ext == "opus" ? "Opus" : "Ogg Vorbis"};
     } else {
         for (const auto& m : MajorFormats())
-            if (m.Extension == ext) {
+            if (m.Extension == ext || (ext == "mp3" && m.Format == SF_FORMAT_MPEG)) {
                 f = {m.Format, 0, m.Name};
                 break;
             }
