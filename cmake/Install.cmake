@@ -16,9 +16,9 @@ if(QBFX_VST_DIR STREQUAL "$ENV{HOME}/.vst/QBFX_F")
   set(QBFX_VST_DIR "lib/vst/QBFX_F" CACHE STRING "" FORCE)
 endif()
 if(WIN32)
-  option(QBFX_INSTALL_TOOLS "Install qbfx-render too" OFF)
+  option(QBFX_INSTALL_RENDERER "Install qbfx-render too" OFF)
 else()
-  option(QBFX_INSTALL_TOOLS "Install qbfx-render too" ON)
+  option(QBFX_INSTALL_RENDERER "Install qbfx-render too" ON)
 endif()
 
 if(TARGET QBFX_F)
@@ -32,7 +32,7 @@ if(TARGET QBFX_F)
     file(INSTALL DESTINATION \"\${vst}/Data\" TYPE FILE FILES \"${PROJECT_SOURCE_DIR}/resources/QBFX_F.ini\")"
     COMPONENT user EXCLUDE_FROM_ALL)
 endif()
-if(QBFX_INSTALL_TOOLS AND TARGET qbfx-render)
+if(QBFX_INSTALL_RENDERER AND TARGET qbfx-render)
   install(TARGETS qbfx-render RUNTIME DESTINATION bin COMPONENT system)
   install(CODE "
     file(INSTALL DESTINATION \"\$ENV{HOME}/.local/bin\" TYPE PROGRAM FILES \"$<TARGET_FILE:qbfx-render>\")"

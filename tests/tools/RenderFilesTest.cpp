@@ -226,6 +226,39 @@ TEST(RenderFiles, WarningsCountWhatWasLost) {
     EXPECT_EQ(r.Err.find("warning"), std::string::npos) << r.Err;
 }
 
+// An installed renderer finds the plug-in installed beside it, or in the hosts' folders, and says
+// which one it loaded.
+TEST(RenderFiles, DefaultPlugInIsTheInstalledOneAndIsNamed) {
+    TScratchDir dir;
+    for (const char* sub : {"prefix/bin", "prefix/lib/vst/QBFX_F/Data", "home", "hostdir/QBFX_F"})
+        fs::create_directories(dir / sub);
+    fs::copy_file(RENDER_EXE, dir / "prefix/bin/qbfx-render");
+    fs::copy_file(FIXTURE_OK, dir / "prefix/lib/vst/QBFX_F/QBFX_F.so");
+    const std::string env = "env -u LXVST_PATH -u VST_PATH HOME=" + (dir / "home") + " ";
+    const std::string exe = dir / "prefix/bin/qbfx-render";
+    ASSERT_EQ(Shell(env + exe + " --list-params >" + (dir / "out.txt") + " 2>&1"), 0) << Slurp(dir / "out.txt");
+    EXPECT_NE(Slurp(dir / "out.txt").find("(" + (dir / "prefix/lib/vst/QBFX_F/QBFX_F.so") + ")"), std::string::npos)
+        << Slurp(dir / "out.txt");
+
+    // Not under the prefix: a host folder named by LXVST_PATH.
+    fs::rename(dir / "prefix/lib/vst/QBFX_F/QBFX_F.so", dir / "hostdir/QBFX_F/QBFX_F.so");
+    WriteAudio(dir / "in.wav", {Ramp(1000)}, 44100);
+    ASSERT_EQ(Shell("env -u VST_PATH HOME=" + (dir / "home") + " LXVST_PATH=/nonexistent:" + (dir / "hostdir") + " " +
+                    exe + " " + (dir / "in.wav") + " -o " + (dir / "out.wav") + " >" + (dir / "out.txt") + " 2>&1"),
+              0) << Slurp(dir / "out.txt");
+    EXPECT_NE(Slurp(dir / "out.txt").find("plug-in    Render fixture (" + (dir / "hostdir/QBFX_F/QBFX_F.so") + ")"),
+              std::string::npos) << Slurp(dir / "out.txt");
+
+    // Nowhere: the error lists where it looked (unless this machine has one installed).
+    if (!fs::exists("/usr/local/lib/vst/QBFX_F/QBFX_F.so") && !fs::exists("/usr/lib/vst/QBFX_F/QBFX_F.so")) {
+        EXPECT_EQ(Shell(env + exe + " --list-params >" + (dir / "out.txt") + " 2>&1"), 2);
+        const std::string says = Slurp(dir / "out.txt");
+        EXPECT_NE(says.find("no QBFX_F.so found"), std::string::npos) << says;
+        EXPECT_NE(says.find(dir / "prefix/lib/vst/QBFX_F/QBFX_F.so"), std::string::npos) << says;
+        EXPECT_NE(says.find(dir / "home/.vst/QBFX_F/QBFX_F.so"), std::string::npos) << says;
+    }
+}
+
 // Peak resident memory of one run of the executable.
 long PeakKilobytes(const std::vector<std::string>& args) {
     const pid_t pid = fork();

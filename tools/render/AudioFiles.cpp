@@ -240,8 +240,6 @@ TFileSource::TFileSource(const std::string& path) : Path(path) {
     }
     NumChannels = info.channels;
     SampleRate = info.samplerate;
-    // a stream's header may announce no length, or the largest one it can
-    if (info.frames > 0 && info.frames < SF_COUNT_MAX && (info.seekable || path != "-")) KnownFrames = info.frames;
     switch (info.format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_U8: case SF_FORMAT_ULAW: case SF_FORMAT_ALAW: BytesPerFrame = 1; break;
     case SF_FORMAT_PCM_16: BytesPerFrame = 2; break;
@@ -251,6 +249,10 @@ TFileSource::TFileSource(const std::string& path) : Path(path) {
     default: BytesPerFrame = 0; break;
     }
     BytesPerFrame *= NumChannels;
+    // A stream's header may announce no length, or the largest one its format can hold: a length
+    // that fills the format's 2 GB or more is taken for "unknown".
+    const bool plausible = info.seekable || (BytesPerFrame > 0 && info.frames < 0x7FFF0000 / BytesPerFrame);
+    if (info.frames > 0 && info.frames < SF_COUNT_MAX && plausible) KnownFrames = info.frames;
 }
 
 TFileSource::~TFileSource() {

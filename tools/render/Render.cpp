@@ -117,7 +117,10 @@ std::vector<std::string> DefaultPluginCandidates() {
     if (!exe.empty()) {
         folders.push_back(exe);
         folders.push_back(fs::path(exe) / "QBFX_F");
-        if (*kBuildPlugin) folders.push_back((fs::path(exe) / kBuildPlugin).parent_path());
+        // the build this renderer was made in, recognised by its cache, wherever it was moved
+        const fs::path built = (fs::path(exe) / kBuildPlugin).parent_path();
+        std::error_code ec;
+        if (*kBuildPlugin && fs::exists(built / "CMakeCache.txt", ec)) folders.push_back(built);
         for (const char* lib : {"lib/vst", "lib/lxvst", "lib64/vst", "lib64/lxvst"})
             folders.push_back(fs::path(exe) / ".." / lib / "QBFX_F");
     }
@@ -261,7 +264,7 @@ RenderOptions ParseOptions(const std::vector<std::string>& args) {
     if (o.Demo && !o.Input.empty()) throw UsageError("--demo makes its own input: give no input file");
     if (o.Demo) {
         if (o.Output.empty()) o.Output = "demo.wav";
-        if (o.Plot.empty()) o.Plot = WithExtension(o.Output, ".png");
+        if (o.Plot.empty() && o.Output != "-") o.Plot = WithExtension(o.Output, ".png");
     } else if (!o.ListParams) {
         if (o.Input.empty()) throw UsageError("no input file (or --demo)");
         if (o.Output.empty()) throw UsageError("no output file: give -o OUTPUT.wav");
