@@ -237,8 +237,8 @@ TEST(RenderFiles, DefaultPlugInIsTheInstalledOneAndIsNamed) {
     const std::string env = "env -u LXVST_PATH -u VST_PATH HOME=" + (dir / "home") + " ";
     const std::string exe = dir / "prefix/bin/qbfx-render";
     ASSERT_EQ(Shell(env + exe + " --list-params >" + (dir / "out.txt") + " 2>&1"), 0) << Slurp(dir / "out.txt");
-    EXPECT_NE(Slurp(dir / "out.txt").find("(" + (dir / "prefix/lib/vst/QBFX_F/QBFX_F.so") + ")"), std::string::npos)
-        << Slurp(dir / "out.txt");
+    const std::string named = std::string("(").append(dir / "prefix/lib/vst/QBFX_F/QBFX_F.so").append(")");
+    EXPECT_NE(Slurp(dir / "out.txt").find(named), std::string::npos) << Slurp(dir / "out.txt");
 
     // Not under the prefix: a host folder named by LXVST_PATH.
     fs::rename(dir / "prefix/lib/vst/QBFX_F/QBFX_F.so", dir / "hostdir/QBFX_F/QBFX_F.so");
