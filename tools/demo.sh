@@ -17,6 +17,6 @@ cat <<TEXT
 The plug-in:   $PWD/build/release/QBFX_F.so (its controller map beside it in Data/)
 The demo:      $PWD/$out/demo.wav   (10 bars: two dry, then the eight effects in turn)
 Its picture:   $PWD/$out/demo.png   (waveforms in and out, the triggers by name)
-Listen:        play $out/demo.wav     (sox), or aplay $out/demo.wav, or open it in any player
+Listen:        play $PWD/$out/demo.wav   (sox), aplay $PWD/$out/demo.wav, or any player
 Install:       sudo cmake --install build/release --prefix /usr/local   (for every host; see README.md)
 TEXT
