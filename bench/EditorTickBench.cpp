@@ -73,13 +73,15 @@ struct BenchPlatform final : TFormPlatform {
     }
     void Present(TPluginEditorWindow& form) override {
         const TRect all{0, 0, Width, Height};
-        const TRect dirty = form.TakeDirty().Intersect(all);
+        form.TakeDamage(Damage);
         if (Everything) {
             Send(form, all);
             return;
         }
-        if (!dirty.Empty()) Send(form, dirty);
+        for (const TRect& r : Damage)
+            if (const TRect c = r.Intersect(all); !c.Empty()) Send(form, c);
     }
+    std::vector<TRect> Damage;
 };
 
 enum class TState { Static, Engaged, Automated, FullRepaint };
@@ -109,11 +111,12 @@ void Run(benchmark::State& state, TState what) {
     float* ins[2] = {inL.data(), inR.data()};
     float* outs[2] = {outL.data(), outR.data()};
     if (what == TState::Engaged) {
-        // the Flanger held, its LFO at full amplification, the transport running
+        // the Flanger chosen and the fourth synced value held (it sets the LFO's rate and
+        // opens the mix), the LFO at full amplification, the transport running
         Time.flags |= kVstTransportPlaying;
         e->setParameter(e, kLfoAmp, 1.0f);
-        e->setParameter(e, kOutSel, 2.0f / 7.0f);
         e->setParameter(e, kTrgFx1 + 2, 0.75f);
+        e->setParameter(e, kTrgSv1 + 3, 1.0f);
     }
     auto idle = [&](int n) {
         if (what == TState::Engaged) {

@@ -1,6 +1,6 @@
 // The built module's editor on a real X server, idled as a host does: effEditIdle every 40 ms
 // for a while, in one of three states (static, engaged: the Flanger held with the transport
-// running and audio processed between idles, automated: "Del Fbck" set by the host before every
+// running, a synced value held and audio processed between idles, automated: "Del Fbck" set by the host before every
 // idle). Prints the CPU time of the idle calls and what this process wrote to the X server.
 //
 //   qbfx_editor_xdriver <module> <static|engaged|automated> [seconds]
@@ -75,10 +75,15 @@ int main(int argc, char** argv) {
         inL[i] = float(0.3 * std::sin(double(i) * 0.05));
         inR[i] = float(0.3 * std::sin(double(i) * 0.031));
     }
+    host.Time.sampleRate = 48000.0;
+    host.Time.tempo = 120.0;
+    host.Time.flags = kVstTempoValid | kVstPpqPosValid;
+    host.AdvanceTime = true;
     if (state == "engaged") {
-        host.SetParameter(31, 1.0f);          // LFO amplification
-        host.SetParameter(33, 2.0f / 7.0f);   // the Flanger
-        host.SetParameter(2, 0.75f);          // its trigger held
+        host.Time.flags |= kVstTransportPlaying;
+        host.SetParameter(31, 1.0f);    // LFO amplification
+        host.SetParameter(2, 0.75f);    // the Flanger's trigger
+        host.SetParameter(13, 1.0f);    // the fourth synced value held: the LFO runs
     }
     using Clock = std::chrono::steady_clock;
     auto next = Clock::now();
@@ -88,7 +93,12 @@ int main(int argc, char** argv) {
     const int warmup = 25, count = int(seconds * 25.0);
     for (int n = 0; n < warmup + count; ++n) {
         if (n == warmup) bytes0 = WrittenBytes();
-        if (state == "engaged") {
+        host.Time.sampleRate = 48000.0;
+    host.Time.tempo = 120.0;
+    host.Time.flags = kVstTempoValid | kVstPpqPosValid;
+    host.AdvanceTime = true;
+    if (state == "engaged") {
+        host.Time.flags |= kVstTransportPlaying;
             host.Process(inL.data(), inR.data(), outL.data(), outR.data(), 1920);
         } else if (state == "automated") {
             const int phase = n % 100;
