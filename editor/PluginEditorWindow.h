@@ -70,10 +70,9 @@ public:
     void MouseInput(const MouseEvent& ev);
     void KeyInput(Key key);
     void MouseLeftWindow();
-    // What to repaint since the last call, as rectangles to paint and send one by one or as
-    // their bounding rectangle, and the painting of the form plus an open menu.
+    // What to repaint since the last call, as rectangles to paint and send one by one, and the
+    // painting of the form plus an open menu.
     void TakeDamage(std::vector<TRect>& out) { Form.TakeDamage(out); }
-    TRect TakeDirty() { return Form.TakeDirty(); }
     void PaintArea(PixelBuffer buffer, const TRect& area);
     TCursor CursorAt(int x, int y);
     // The context menu is open inside the form's own area (the platform did not take it).

@@ -28,7 +28,8 @@ struct TRect {
 class TDamage {
 public:
     // What a separate rectangle costs (a walk of the control tree, a request to the display),
-    // counted in pixels painted and sent.
+    // counted in pixels painted and sent: with a moving LFO trace, 16 sent the fewest pixels for
+    // no more CPU than larger values in the editor benchmark.
     static constexpr int64_t kRectCost = 16;
     // Beyond this many, a new rectangle joins the one it grows least.
     static constexpr size_t kMaxRects = 32;
