@@ -675,6 +675,8 @@ void TX11Platform::Pump(TPluginEditorWindow& form) {
         }
     }
     if (p.Menu && p.MenuDirty) p.PaintMenu();
+    // what the events asked for (a cursor, the focus) goes out now, not with the next idle
+    XFlush(p.D);
 }
 
 void TX11Platform::Present(TPluginEditorWindow& form) {
