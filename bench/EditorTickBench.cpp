@@ -165,10 +165,11 @@ void BM_EditorIdleStatic(benchmark::State& s) { Run(s, TState::Static); }
 void BM_EditorIdleEngaged(benchmark::State& s) { Run(s, TState::Engaged); }
 void BM_EditorIdleAutomated(benchmark::State& s) { Run(s, TState::Automated); }
 void BM_EditorIdleFullRepaint(benchmark::State& s) { Run(s, TState::FullRepaint); }
-BENCHMARK(BM_EditorIdleStatic)->UseManualTime()->Iterations(kIdles)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EditorIdleEngaged)->UseManualTime()->Iterations(kIdles)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EditorIdleAutomated)->UseManualTime()->Iterations(kIdles)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EditorIdleFullRepaint)->UseManualTime()->Iterations(kIdles)->Unit(benchmark::kMicrosecond);
+constexpr auto kUs = benchmark::kMicrosecond;
+BENCHMARK(BM_EditorIdleStatic)->UseManualTime()->Iterations(kIdles)->Unit(kUs);
+BENCHMARK(BM_EditorIdleEngaged)->UseManualTime()->Iterations(kIdles)->Unit(kUs);
+BENCHMARK(BM_EditorIdleAutomated)->UseManualTime()->Iterations(kIdles)->Unit(kUs);
+BENCHMARK(BM_EditorIdleFullRepaint)->UseManualTime()->Iterations(kIdles)->Unit(kUs);
 
 }  // namespace
 

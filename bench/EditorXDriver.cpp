@@ -1,7 +1,8 @@
 // The built module's editor on a real X server, idled as a host does: effEditIdle every 40 ms
-// for a while, in one of three states (static, engaged: the Flanger held with the transport
-// running, a synced value held and audio processed between idles, automated: "Del Fbck" set by the host before every
-// idle). Prints the CPU time of the idle calls and what this process wrote to the X server.
+// for a while, in one of three states. Static: nothing changes. Engaged: the Flanger chosen, a
+// synced value held, the transport running and audio processed between idles. Automated:
+// "Del Fbck" set by the host before every idle. Prints the CPU time of the idle calls and what
+// this process wrote to the X server.
 //
 //   qbfx_editor_xdriver <module> <static|engaged|automated> [seconds]
 //
@@ -122,7 +123,9 @@ int main(int argc, char** argv) {
     XCloseDisplay(d);
 
     std::sort(idles.begin(), idles.end());
-    auto at = [&](double q) { return idles[std::min(idles.size() - 1, size_t(q * double(idles.size())))]; };
+    auto at = [&](double q) {
+        return idles[std::min(idles.size() - 1, size_t(q * double(idles.size())))];
+    };
     const double wall = count * 0.040;
     std::printf("%s: %d idles, tick median %.3f ms (2/3 quantile of idles), max %.3f ms, "
                 "editor CPU %.2f %% of a core, %.0f bytes/s to the X server\n",

@@ -668,7 +668,7 @@ std::string FirstDifference(TPluginEditorWindow& form, const Screen& screen) {
     if (screen.W != w || screen.H != h) return "size differs";
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            if (full[size_t(y) * size_t(w) + size_t(x)] != screen.Px[size_t(y) * size_t(w) + size_t(x)])
+            if (const size_t i = size_t(y) * size_t(w) + size_t(x); full[i] != screen.Px[i])
                 return "first at " + std::to_string(x) + ", " + std::to_string(y);
     return {};
 }
@@ -686,8 +686,9 @@ TEST_F(EditorForm, WhatIsShownPartByPartEqualsAWholeRepaintAfterEveryStep) {
     // moving traces, also reaching past the monitor's edges
     for (int t = 0; t < 12; ++t) {
         for (size_t i = 0; i < Form->ScopeRowL.size(); ++i) {
-            Form->ScopeRowL[i] = int(std::lrint(25.0 + 30.0 * std::sin(0.2 * double(i + size_t(t) * 7))));
-            Form->ScopeRowR[i] = int(std::lrint(60.0 + 35.0 * std::sin(0.13 * double(i) - t)));
+            const double x = double(i);
+            Form->ScopeRowL[i] = int(std::lrint(25.0 + 30.0 * std::sin(0.2 * (x + 7.0 * t))));
+            Form->ScopeRowR[i] = int(std::lrint(60.0 + 35.0 * std::sin(0.13 * x - t)));
         }
         check("trace");
     }
