@@ -6,7 +6,6 @@
 #include "plugin/EditorExchange.h"
 
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
 namespace {
@@ -57,7 +56,7 @@ constexpr std::array<int32_t, kNumEffects> kSelectNotes = {35, 36, 38, 40, 41, 4
 constexpr std::array<int32_t, kNumEffects> kSyncNotes = {48, 50, 52, 53, 55, 57, 59, 60};
 constexpr int32_t kHoldController = 64;
 // A controller map is a few lines; anything beyond this is not one.
-constexpr std::streamsize kMidiMapMaxBytes = 1 << 20;
+constexpr size_t kMidiMapMaxBytes = 1 << 20;
 
 // The range of tempi and rates the engine accepts; outside it the nearest bound is used.
 constexpr double kMinTempo = 1.0, kMaxTempo = 1000.0;
@@ -212,15 +211,8 @@ void APlugin::InitializeParameters() {
 }
 
 void APlugin::LoadMidiMap() {
-    std::string text;
-    if (!DataFolder.empty()) {
-        std::ifstream file(DataFolder + kMidiMapFile, std::ios::binary);
-        if (file) {
-            text.resize(size_t(kMidiMapMaxBytes));
-            file.read(text.data(), kMidiMapMaxBytes);
-            text.resize(size_t(file.gcount()));
-        }
-    }
+    const std::string text =
+        DataFolder.empty() ? std::string() : ReadRegularFile(DataFolder + kMidiMapFile, kMidiMapMaxBytes);
     SelectNote = kSelectNotes;
     SyncNote = kSyncNotes;
     for (int32_t i = 0; i < kNumParamCC; ++i)
