@@ -3,11 +3,16 @@
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/PluginFixture.h"
 
+#include "dsp/Random.h"
+
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
 namespace {
+
+constexpr uint8_t kSelectNotes[kNumEffects] = {35, 36, 38, 40, 41, 43, 45, 47};
 
 struct Engine : PluginFixture {
     const TFxEngine& E() const { return Plugin->Engine; }
@@ -173,6 +178,56 @@ TEST_F(Engine, NonFiniteInputIsTakenAsSilenceAndNeverReachesTheFeedback) {
     for (int i = 0; i < 100; ++i) {
         Host.Process(in.data(), in.data(), outL.data(), outR.data(), 2048);
         for (float v : outL) ASSERT_TRUE(std::isfinite(v));
+    }
+}
+
+TEST_F(Engine, HugeFiniteInputIsTakenAsSilenceSoNoEffectRingsOnIt) {
+    // The bound itself passes, the next float beyond it does not (seen through the dry path).
+    Host.SetParameter(kOutMix, 0.0f);
+    Host.SetParameter(kOutAmp, 1.0f);
+    const float beyond = std::nextafter(kInputBound, INFINITY);
+    std::vector<float> in = {kInputBound, -kInputBound, beyond, -beyond, 1e30f, -FLT_MAX, 0.001f};
+    const std::vector<float> expected = {kInputBound, -kInputBound, 0.0f, 0.0f, 0.0f, 0.0f, 0.001f};
+    std::vector<float> outL(in.size()), outR(in.size());
+    Host.Process(in.data(), in.data(), outL.data(), outR.data(), int32_t(in.size()));
+    EXPECT_EQ(outL, expected);
+    EXPECT_EQ(outR, expected);
+
+    // A burst of 1e30 once kept TriCombs loud for seconds, and stored in its lines while another
+    // effect played. Now every effect plays after such a burst exactly what it plays after silence.
+    auto render = [this, beyond](int32_t fx, bool burst) {
+        Host.Close();   // a fresh instance for each render
+        SetUp();
+        SetTime(48000.0, 120.0, true);
+        Prime();
+        Host.SendMidi({{0x90, kSelectNotes[fx], 100}, {0x90, 53, 100}});
+        TRandom rng(99);
+        const size_t block = 512;
+        std::vector<float> inL(block), inR(block), out(2 * 3 * 48000);
+        for (size_t b = 0; b < out.size() / (2 * block); ++b) {
+            if (b == 100) Host.SendMidi({{0x90, 47, 100}});   // TriCombs again, on what it stored
+            if (b == 200) Host.SendMidi({{0x90, kSelectNotes[fx], 100}});
+            for (size_t i = 0; i < block; ++i) {
+                const size_t frame = block * b + i;
+                const float noise = rng.Uniform01() - 0.5f;
+                const bool huge = frame >= 4800 && frame < 5800;
+                inL[i] = huge ? (burst ? 1e30f : 0.0f) : noise;
+                inR[i] = huge ? (burst ? std::copysign(beyond + 1e6f * std::fabs(noise), noise) : 0.0f) : noise;
+            }
+            float* o = &out[2 * block * b];
+            Host.Process(inL.data(), inR.data(), o, o + block, int32_t(block));
+        }
+        return out;
+    };
+    for (int32_t fx = 0; fx < kNumEffects; ++fx) {
+        SCOPED_TRACE(fx);
+        const std::vector<float> afterBurst = render(fx, true), afterSilence = render(fx, false);
+        const auto differ = std::mismatch(afterBurst.begin(), afterBurst.end(), afterSilence.begin());
+        if (differ.first != afterBurst.end()) {
+            const size_t at = size_t(differ.first - afterBurst.begin());   // blocks of 512 left, 512 right
+            ADD_FAILURE() << "frame " << at / 1024 * 512 + at % 512 << (at % 1024 < 512 ? " left: " : " right: ")
+                          << *differ.first << " after the burst, " << *differ.second << " after silence";
+        }
     }
 }
 
