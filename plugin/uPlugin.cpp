@@ -58,9 +58,11 @@ constexpr int32_t kHoldController = 64;
 // A controller map is a few lines; anything beyond this is not one.
 constexpr size_t kMidiMapMaxBytes = 1 << 20;
 
-// The range of tempi and rates the engine accepts; outside it the nearest bound is used.
+// The range of tempi and rates the engine accepts; outside it the nearest bound is used. No host
+// runs below 8 kHz, and below it the flanger's ring (a hundredth of a second) is only a few
+// samples long: its interpolation taps wrap onto the newest samples and the feedback diverges.
 constexpr double kMinTempo = 1.0, kMaxTempo = 1000.0;
-constexpr float kMinRate = 1000.0f, kMaxRate = 768000.0f;
+constexpr float kMinRate = 8000.0f, kMaxRate = 768000.0f;
 
 // The host's sample rate as the engine takes it: within the range above, or `fallback` if unusable.
 float UsableRate(float rate, float fallback) {

@@ -145,7 +145,7 @@ TEST_F(Engine, BeforeAnyTimeInformationTheTempoIs120AndTheTransportStopped) {
 TEST_F(Engine, AbsurdSampleRatesKeepEveryPositionInsideItsLine) {
     struct Case { float rate; int32_t srInt; } cases[] = {
         {0.0f, 44100}, {-1.0f, 44100}, {NAN, 44100}, {INFINITY, 44100}, {384000.0f, 384000},
-        {1e9f, 768000}, {10.0f, 1000}};
+        {1e9f, 768000}, {10.0f, 8000}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
         SetTime(44100.0, 120.0, true);
@@ -164,6 +164,61 @@ TEST_F(Engine, AbsurdSampleRatesKeepEveryPositionInsideItsLine) {
         EXPECT_LT(E().PosSecond, kSecondLineLength);
         EXPECT_LT(E().PosFlanger, kFlangerLineLength);
         EXPECT_LT(E().PosTenth, kCombLineLength);
+    }
+}
+
+// Below 8 kHz the flanger's ring was a few samples long and its feedback diverged (at 1 kHz to
+// 2e38 and then NaN). Every rate a host can set, every effect, its controls at their ends or at
+// random: from noise at half scale the output stays finite and below the input bound.
+TEST_F(Engine, NoRateAHostCanSetMakesAnyEffectDiverge) {
+    const float rates[] = {1.0f, 1000.0f, 3000.0f, 7999.0f, 8000.0f, 8049.0f, 11025.0f, 22050.0f,
+                           44100.0f, 192000.0f, 768000.0f, 1e9f, FLT_MAX};
+    std::vector<std::vector<float>> settings = {std::vector<float>(kNumParams, 1.0f),
+                                                std::vector<float>(kNumParams, 0.0f)};
+    TRandom pick(2024);
+    for (int32_t k = 0; k < 3; ++k) {
+        std::vector<float> values(kNumParams);
+        for (float& v : values) v = pick.Below(3) == 0 ? float(pick.Below(2)) : pick.Uniform01();
+        settings.push_back(values);
+    }
+    const int32_t sound[] = {kLfoWav, kLfoAmp, kLfoPha, kDelFbck, kDelDmpLow, kDelDmpHigh, kGliAmp, kGliCtrl1,
+                             kGliCtrl2, kFlaDel, kFlaFbck, kFlaDmp, kPhaFrq, kPhaDpt, kPhaFbck, kDecSr, kDecBd,
+                             kDecSat, kSliSp, kSliQtz, kSliVar, kRngTon, kRngFbck, kRngDmp, kChdSel, kChdRoot,
+                             kChdFbck};
+    settings.push_back(std::vector<float>(kNumParams, -1.0f));   // the factory program with "Fla Del" 0.959
+    settings.back()[kFlaDel] = 0.959f;
+    const size_t block = 4096;
+    std::vector<float> inL(block), inR(block), outL(block), outR(block);
+    for (float rate : rates) {
+        for (size_t set = 0; set < settings.size(); ++set) {
+            for (int32_t fx = 0; fx < kNumEffects; ++fx) {
+                SCOPED_TRACE(::testing::Message() << "rate " << rate << ", setting " << set << ", effect " << fx);
+                Host.Close();
+                SetUp();
+                Host.ServeTime = false;
+                Host.Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+                Block(64);   // the rate values the controls are worked out from
+                for (int32_t p : sound)
+                    if (settings[set][size_t(p)] >= 0.0f) Host.SetParameter(p, settings[set][size_t(p)]);
+                Host.SendMidi({{0x90, kSelectNotes[fx], 100}, {0x90, 57, 100}});
+                Host.SetParameter(kOutMix, 1.0f);
+                Host.SetParameter(kOutAmp, 1.0f);
+                TRandom noise(uint64_t(fx) + 1);
+                float peak = 0.0f;
+                for (int32_t b = 0; b < 8; ++b) {
+                    for (size_t i = 0; i < block; ++i) {
+                        inL[i] = noise.Uniform01() - 0.5f;
+                        inR[i] = noise.Uniform01() - 0.5f;
+                    }
+                    Host.Process(inL.data(), inR.data(), outL.data(), outR.data(), int32_t(block));
+                    for (size_t i = 0; i < block; ++i) {
+                        ASSERT_TRUE(std::isfinite(outL[i]) && std::isfinite(outR[i])) << "block " << b;
+                        peak = std::max({peak, std::fabs(outL[i]), std::fabs(outR[i])});
+                    }
+                }
+                EXPECT_LE(peak, kInputBound);
+            }
+        }
     }
 }
 
