@@ -29,6 +29,8 @@ constexpr int32_t kPhaserStages = 6;
 constexpr int32_t kCombs = 3;
 constexpr int32_t kEffectCount = 8;     // effect indices 0..7
 constexpr int32_t kNoEffect = -1;       // what a selection outside them runs: every effect deselected
+// The largest input sample the engine takes, +60 dBFS, far above any real signal.
+constexpr float kInputBound = 1000.0f;
 
 extern const std::array<int32_t, 24> kDecLevelTable;
 extern const std::array<std::array<int32_t, 3>, 15> kChordTable;
@@ -61,7 +63,7 @@ public:
 
     // Per block, before the first frame: tempo and sample-rate values, stored as 32-bit floats.
     void BeginBlock(const TBlockTime& time);
-    // Runs n frames; non-finite input samples are taken as silence.
+    // Runs n frames; input samples beyond kInputBound, and non-finite ones, are taken as silence.
     void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
 
     // Per-frame steps, in the order the loop runs them; defined inline (the effects in their own
@@ -223,9 +225,12 @@ inline int32_t EffectCase(int32_t selected) {
 }
 
 inline void TFxEngine::ReadInputFrame(float left, float right) {
-    // A non-finite sample would circulate in the feedback lines for ever.
-    InL = std::isfinite(left) ? left : 0.0f;
-    InR = std::isfinite(right) ? right : 0.0f;
+    // A sample past the bound is no signal but an upstream fault (a filter that blew up, garbage
+    // memory). Taken into the feedback lines it would ring for seconds at its level, or for ever
+    // if not finite, so it is taken as silence like NaN and infinity: zeroed rather than clamped,
+    // since a clamp would still load every line with a +60 dBFS burst. The test is false for NaN.
+    InL = std::fabs(left) <= kInputBound ? left : 0.0f;
+    InR = std::fabs(right) <= kInputBound ? right : 0.0f;
 }
 
 inline void TFxEngine::AdvanceWritePositions() {
