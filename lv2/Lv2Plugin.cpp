@@ -111,9 +111,9 @@ bool AtomNumber(const TUrids& u, const LV2_Atom* a, double& out) {
     return std::isfinite(out);
 }
 
-// Quarter notes per sample at the current tempo and speed.
-double QuarterNotesPerFrame(const TTransport& t, double rate) {
-    return t.Bpm / 60.0 * t.Speed * (4.0 / t.BeatUnit) / rate;
+// Quarter notes the transport moves over `frames` samples at its tempo and speed.
+double QuarterNotesOver(const TTransport& t, double frames, double rate) {
+    return frames * t.Bpm * t.Speed * (4.0 / t.BeatUnit) / (60.0 * rate);
 }
 
 // A time:Position at `frame` of the block: the transport at the block's start.
@@ -140,7 +140,7 @@ void ReadPosition(TLv2Instance& self, const LV2_Atom_Object* obj, int64_t frame)
     }
     if (position) {
         t.Ppq = beats * (4.0 / t.BeatUnit);
-        if (frame > 0) t.Ppq -= double(frame) * QuarterNotesPerFrame(t, self.Rate);
+        if (frame > 0) t.Ppq -= QuarterNotesOver(t, double(frame), self.Rate);
         t.HasPosition = true;
     }
 }
@@ -164,7 +164,7 @@ void AdvanceTime(TLv2Instance& self, uint32_t frames) {
     TTransport& t = self.Transport;
     if (t.Speed == 0.0) return;
     t.SamplePos += double(frames) * t.Speed;
-    if (t.HasPosition) t.Ppq += double(frames) * QuarterNotesPerFrame(t, self.Rate);
+    if (t.HasPosition) t.Ppq += QuarterNotesOver(t, double(frames), self.Rate);
 }
 
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) noexcept {

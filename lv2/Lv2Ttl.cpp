@@ -55,7 +55,9 @@ const char* kPrefixes =
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
     "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
+    "@prefix owl: <http://www.w3.org/2002/07/owl#> .\n"
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+    "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
@@ -126,6 +128,10 @@ std::string PluginData(AEffect* e, bool withUi) {
       << "        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"
       << "        lv2:designation lv2:latency ;\n        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n"
       << "        units:unit units:frame ;\n        lv2:minimum 0 ;\n        lv2:maximum 0\n    ] .\n";
+    // The saved state's keys, each a float value of the effect's parameter of that name.
+    for (const TLv2StateKey& k : kLv2StateKeys)
+        t << "\n<" << kLv2StatePrefix << k.Key << ">\n    a rdf:Property , owl:DatatypeProperty ;\n"
+          << "    rdfs:label " << Quoted(ParamName(e, k.Param)) << " ;\n    rdfs:range xsd:float .\n";
     if (withUi)
         t << "\n<" << kLv2UiUri << ">\n    a ui:X11UI ;\n"
           << "    lv2:requiredFeature ui:idleInterface , <http://lv2plug.in/ns/ext/instance-access> ;\n"
