@@ -2,15 +2,15 @@
 # The LV2 bundle in the LV2 hosts Debian ships. Installs it with the project's install rules into
 # a temporary folder, then: lv2ls/lv2info list it with its ports, presets and UI; its data validate
 # against the LV2 schemas (sord_validate); lv2file renders through it with a preset and controls;
-# jalv runs it in real time under a dummy JACK server with MIDI input; Ardour 7 headless discovers
-# it, inserts it by URI and exports audio. Needs a build folder with the bundle (default
+# jalv runs it in real time under a dummy JACK server with MIDI input, and jalv.gtk3 embeds its
+# editor in a virtual display; Ardour 7 headless discovers it, inserts it by URI and exports audio. Needs a build folder with the bundle (default
 # build/release); installs the host packages when missing (root). Ends with "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${1:-build/release}
 
-packages=(lilv-utils lv2file sordi jalv jackd2 ardour python3-numpy)
+packages=(lilv-utils lv2file sordi jalv jackd2 ardour python3-numpy xvfb xauth x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -146,6 +146,30 @@ print("frames=%d finite=%d input-heard=%d output-differs=%d" % (x.shape[0], np.i
     bad "jalv" "$work/jalv.log"
   fi
   kill "$jalv_pid" 2>/dev/null
+  # jalv.gtk3 in a virtual display embeds the editor (suil's X11-in-GTK wrapper) in its window
+  cat >"$work/gui.sh" <<'GUI'
+jalv.gtk3 -x -n qbfx-gui "$1" >"$2/gui.log" 2>&1 &
+gui=$!
+# the host's top-level window (titled with the plug-in's name, xwininfo indents top-levels by 5
+# spaces) with the editor's window somewhere below it
+for _ in $(seq 100); do
+  xwininfo -root -tree >"$2/tree.txt" 2>&1
+  awk '/^     0x[0-9a-f]+ "Quenby FX Free"/ { top = 1 }
+       top && /^        +0x[0-9a-f]+ "Quenby": \(\) +632x395\+0\+0/ { found = 1 }
+       END { exit !found }' "$2/tree.txt" && { echo embedded >"$2/status"; break; }
+  sleep 0.2
+done
+kill -0 "$gui" 2>/dev/null && echo alive >>"$2/status"
+kill "$gui"
+wait "$gui"
+GUI
+  timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/gui.sh" "$uri" "$work" >/dev/null 2>&1
+  cat "$work/tree.txt" >>"$work/gui.log" 2>/dev/null
+  if [ "$(cat "$work/status" 2>/dev/null | tr '\n' ' ')" = "embedded alive " ]; then
+    ok "jalv.gtk3 under Xvfb: the editor opens embedded in the host's window at 632x395"
+  else
+    bad "jalv.gtk3 editor" "$work/gui.log"
+  fi
 else
   bad "jackd -d dummy did not start" "$work/jackd.log"
 fi
