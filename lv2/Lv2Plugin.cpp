@@ -17,9 +17,10 @@
 #include <lv2/urid/urid.h>
 
 #include <cmath>
+#include <cstddef>
+#include <cstdio>
 #include <cstring>
-#include <new>
-#include <string>
+#include <type_traits>
 
 #if defined(QBFX_WITH_EDITOR)
 #include "editor/PluginEditorWindow.h"
@@ -74,6 +75,9 @@ struct TLv2Instance {
     std::array<float, kLv2Controls.size()> LastControl{};
     float* Latency = nullptr;
 };
+
+// The UI reads the bridge at the instance handle's address.
+static_assert(std::is_standard_layout_v<TLv2Instance> && offsetof(TLv2Instance, Bridge) == 0);
 
 TLv2Instance* FromEffect(AEffect* e) { return e ? reinterpret_cast<TLv2Instance*>(e->resvd1) : nullptr; }
 
@@ -176,8 +180,12 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
             options = static_cast<const LV2_Options_Option*>(features[i]->data);
     }
     if (!map || !std::isfinite(rate) || rate <= 0.0) return nullptr;
-    auto* self = new (std::nothrow) TLv2Instance;
-    if (!self) return nullptr;
+    TLv2Instance* self = nullptr;
+    try {
+        self = new TLv2Instance;
+    } catch (...) {
+        return nullptr;
+    }
     TUrids& u = self->U;
     auto m = [map](const char* uri) { return map->map(map->handle, uri); };
     u.AtomFloat = m(LV2_ATOM__Float);
@@ -197,8 +205,11 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     u.TimeBeatUnit = m(LV2_TIME__beatUnit);
     u.MaxBlock = m(LV2_BUF_SIZE__maxBlockLength);
     u.NominalBlock = m(LV2_BUF_SIZE__nominalBlockLength);
-    for (size_t i = 0; i < kLv2StateKeys.size(); ++i)
-        u.State[i] = m((std::string(kLv2StatePrefix) + kLv2StateKeys[i].Key).c_str());
+    char key[128];
+    for (size_t i = 0; i < kLv2StateKeys.size(); ++i) {
+        std::snprintf(key, sizeof key, "%s%s", kLv2StatePrefix, kLv2StateKeys[i].Key);
+        u.State[i] = m(key);
+    }
 
     int32_t block = kDefaultBlockSize;
     for (int i = 0; options && options[i].key; ++i)

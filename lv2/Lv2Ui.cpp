@@ -9,7 +9,6 @@
 #include <lv2/ui/ui.h>
 
 #include <cstring>
-#include <new>
 #include <vector>
 
 namespace {
@@ -77,7 +76,11 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     if (!display) return nullptr;
     const Window parentWindow = Window(reinterpret_cast<uintptr_t>(parent));
     const std::vector<Window> before = Children(display, parentWindow);
-    auto* self = new (std::nothrow) TLv2Ui{bridge, effect, write, controller, resize};
+    TLv2Ui* self = nullptr;
+    try {
+        self = new TLv2Ui{bridge, effect, write, controller, resize};
+    } catch (...) {
+    }
     if (!self || !effect->dispatcher(effect, effEditOpen, 0, 0, parent, 0.0f)) {
         XCloseDisplay(display);
         delete self;

@@ -175,6 +175,11 @@ else
 fi
 
 # ---- Ardour 7 headless: discovery, insert by URI, export ----------------------------------
+if (cd tools/realhost && "$python" -m unittest -q test_rhtool) >"$work/rhtool.log" 2>&1; then
+  ok "the Ardour harness's own tests"
+else
+  bad "the Ardour harness's own tests" "$work/rhtool.log"
+fi
 RH_SHOW_PARAMS=0 bash tools/realhost/realhost.sh "$bundle" >"$work/ardour-dry.log" 2>&1
 RH_SHOW_PARAMS=6 RH_PRESET="FX set 2" RH_PARAMS='4=1' RH_MIDI='90 26 64;80 26 00' \
   bash tools/realhost/realhost.sh "$bundle" >"$work/ardour-wet.log" 2>&1

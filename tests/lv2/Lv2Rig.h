@@ -86,7 +86,7 @@ public:
     void Midi(uint32_t frame, std::vector<uint8_t> bytes) {
         lv2_atom_forge_frame_time(&Forge, frame);
         lv2_atom_forge_atom(&Forge, uint32_t(bytes.size()), Urid(LV2_MIDI__MidiEvent));
-        lv2_atom_forge_write(&Forge, bytes.data(), uint32_t(bytes.size()));
+        if (!bytes.empty()) lv2_atom_forge_write(&Forge, bytes.data(), uint32_t(bytes.size()));
     }
     void Position(uint32_t frame, float bpm, float speed, double beat) {
         LV2_Atom_Forge_Frame object;
