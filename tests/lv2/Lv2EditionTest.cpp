@@ -50,7 +50,12 @@ void Midi(TestHost& vst, Lv2Rig& lv2, uint32_t frame, std::vector<uint8_t> bytes
 }  // namespace
 
 TEST(Lv2Edition, OutputIsBitIdenticalToTheVstEditionForTheSameHostInput) {
-    TestHost vst = TestHost::FromLibrary(InstalledVst());
+    const std::string vstPath = InstalledVst();
+    struct Remove {
+        fs::path Dir;
+        ~Remove() { fs::remove_all(Dir); }   // the loaded library stays mapped
+    } removeAfter{fs::path(vstPath).parent_path()};
+    TestHost vst = TestHost::FromLibrary(vstPath);
     ASSERT_NE(vst.EntryFunction(), nullptr);
     ASSERT_NE(vst.Open(), nullptr);
     vst.Dispatch(effSetSampleRate, 0, 0, nullptr, float(kRate));
