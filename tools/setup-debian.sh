@@ -4,7 +4,7 @@
 #   bash tools/setup-debian.sh build   only what the plug-in and the renderer need
 set -euo pipefail
 packages=(build-essential cmake pkg-config libpng-dev zlib1g-dev libfreetype-dev libx11-dev
-          libsndfile1-dev)
+          libsndfile1-dev lv2-dev)
 if [ "${1:-all}" != build ]; then
   packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev libxext-dev libxtst-dev xvfb xauth)
 fi

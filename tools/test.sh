@@ -11,6 +11,9 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQBFX_TESTS=ON -DQBFX_BE
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 
+echo "== LV2 bundle in Debian's LV2 hosts (lilv tools, sord_validate, lv2file, jalv, Ardour 7)"
+bash tools/test-lv2.sh build/release
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_SANITIZE=ON -DQBFX_BENCH=OFF >/dev/null
 cmake --build build/asan -j"$jobs"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# realhost.sh PLUGIN_SO [INPUT_WAV] [OUTPUT_WAV]
+# realhost.sh PLUGIN_SO|LV2_BUNDLE [INPUT_WAV] [OUTPUT_WAV]
 #
-# Loads a Linux VST 2 plug-in (.so) in Ardour 7 (headless: ardour7-lua with the
-# Dummy audio backend), runs audio through it on a stereo track, exports the
-# result and reports what the host saw. See README.md beside this script.
-# RH_INSTALLED=1: the plug-in is used where it lies and Ardour searches only its
-# default Linux VST path (LXVST_PATH unset).
+# Loads a Linux VST 2 plug-in (.so) or an LV2 bundle (a folder NAME.lv2) in
+# Ardour 7 (headless: ardour7-lua with the Dummy audio backend), runs audio
+# through it on a stereo track, exports the result and reports what the host
+# saw. See README.md beside this script.
+# RH_INSTALLED=1: a VST 2 plug-in is used where it lies and Ardour searches only
+# its default Linux VST path (LXVST_PATH unset).
 #
 # Exit status: 0 plug-in loaded and audio went through it
 #              1 plug-in failure (rejected by the scanner, not listed, not
@@ -34,8 +35,8 @@ finish() { # status, result text
 	exit "$1"
 }
 usage() {
-	note "usage: realhost.sh PLUGIN_SO [INPUT_WAV] [OUTPUT_WAV]"
-	note "settings: RH_PARAMS='i=v,...' RH_PROGRAM=n RH_BYPASS=1 RH_TEMPO=bpm RH_MIDI='90 3c 7f;...'"
+	note "usage: realhost.sh PLUGIN_SO|LV2_BUNDLE [INPUT_WAV] [OUTPUT_WAV]"
+	note "settings: RH_PARAMS='i=v,...' RH_PROGRAM=n RH_PRESET=label RH_LV2_URI=uri RH_BYPASS=1 RH_TEMPO=bpm RH_MIDI='90 3c 7f;...'"
 	note "          RH_RATE=Hz RH_SECONDS=s RH_TAIL=s RH_BLOCK=n RH_SHOW_PARAMS=n|all"
 	note "          RH_TRIES=n RH_TIMEOUT=s RH_KEEP=1 RH_VERBOSE=1 (see README.md)"
 	exit 2
@@ -48,7 +49,18 @@ number() { case "$1" in '' | *[!0-9]*) return 1 ;; esac; }
 
 [ $# -ge 1 ] && [ $# -le 3 ] || usage
 so_arg=$1 in_arg=${2:-} out_arg=${3:-}
-[ -f "$so_arg" ] && [ -r "$so_arg" ] || { note "realhost: plug-in file not found or unreadable: $so_arg"; usage; }
+so_arg=${so_arg%/}
+lv2=0
+case "$so_arg" in *.lv2) [ -d "$so_arg" ] && lv2=1 ;; esac
+if [ "$lv2" = 1 ]; then
+	[ -r "$so_arg/manifest.ttl" ] || { note "realhost: no manifest.ttl in the LV2 bundle $so_arg"; usage; }
+	# the plug-in's URI: the subject of the manifest's first "a lv2:Plugin"
+	lv2_uri=${RH_LV2_URI:-$(awk '/^<[^>]*>/ { s = $1 } /a lv2:Plugin/ { gsub(/[<>]/, "", s); print s; exit }' "$so_arg/manifest.ttl")}
+	[ -n "$lv2_uri" ] || { note "realhost: no plug-in URI in $so_arg/manifest.ttl (set RH_LV2_URI)"; usage; }
+else
+	[ -f "$so_arg" ] && [ -r "$so_arg" ] || { note "realhost: plug-in file not found or unreadable: $so_arg"; usage; }
+	[ -z "${RH_LV2_URI:-}" ] || { note "realhost: RH_LV2_URI needs an LV2 bundle"; usage; }
+fi
 [ -z "$in_arg" ] || [ -f "$in_arg" ] || { note "realhost: input WAV not found: $in_arg"; usage; }
 if [ -n "$out_arg" ] && [ ! -d "$(dirname "$out_arg")" ]; then
 	note "realhost: output folder does not exist: $(dirname "$out_arg")"
@@ -79,38 +91,49 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-emptydir=$work/empty
-mkdir -p "$emptydir" "$work/config/ardour7/export" "$work/cache"
+vstdir=$work/vst emptydir=$work/empty lv2dir=$work/lv2
+lxvst_env=(env LXVST_PATH="$work/vst")
+mkdir -p "$vstdir" "$emptydir" "$lv2dir" "$work/config/ardour7/export" "$work/cache"
 cp "$here/export/rh_float.format" "$here/export/rh_float.preset" "$work/config/ardour7/export/"
 base=$(basename "$so_arg")
-if [ "${RH_INSTALLED:-0}" = 1 ]; then
+if [ "$lv2" = 1 ]; then
+	# the bundle alone in an LV2 folder of its own; its library is what the file check reads
+	cp -r "$so_arg" "$lv2dir/$base"
+	plugdir=$lv2dir
+	plugin=$lv2dir/$base
+	lib=$(sed -n 's/.*lv2:binary <\([^>]*\)>.*/\1/p' "$plugin/manifest.ttl" | head -n 1)
+	[ -n "$lib" ] || lib=$(cd "$plugin" && ls *.so | head -n 1)
+	plugin_file=$plugin/$lib
+elif [ "${RH_INSTALLED:-0}" = 1 ]; then
 	# The plug-in where it is installed, and Ardour on its own default search path: it is found
 	# only if the install put it where Ardour looks.
 	plugin=$(cd "$(dirname "$so_arg")" && pwd)/$base
 	vstdir=$(dirname "$plugin")
+	plugdir=$vstdir
+	plugin_file=$plugin
 	lxvst_env=(env -u LXVST_PATH)
 	# Ardour trusts a scan cache only if it is strictly newer than the plug-in.
 	[ "$(($(date +%s) - $(stat -c %Y "$plugin")))" -ge 2 ] || sleep 2
 else
-	vstdir=$work/vst
-	mkdir -p "$vstdir"
 	cp "$so_arg" "$vstdir/$base"
 	so_dir=$(dirname "$so_arg")
 	[ -d "$so_dir/Data" ] && cp -r "$so_dir/Data" "$vstdir/Data"
 	# Ardour trusts a scan cache only if it is strictly newer than the plug-in.
 	touch -d "@$(($(date +%s) - 120))" "$vstdir/$base"
+	plugdir=$vstdir
 	plugin=$vstdir/$base
-	lxvst_env=(env LXVST_PATH="$vstdir")
+	plugin_file=$plugin
 fi
 
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
 export LV2_PATH=$emptydir LADSPA_PATH=$emptydir VST3_PATH=$emptydir VST_PATH=$emptydir
 
 # ---- what the file is ------------------------------------------------------
-magic=$(od -An -c -N4 "$plugin" | tr -d ' ')
+magic=$(od -An -c -N4 "$plugin_file" 2>/dev/null | tr -d ' ')
+[ "$lv2" = 1 ] && base="$base/$(basename "$plugin_file")"
 if [ "$magic" = '177ELF' ]; then
-	class=$(od -An -tu1 -j4 -N1 "$plugin" | tr -d ' ')
-	machine=$(od -An -tu2 -j18 -N2 "$plugin" | tr -d ' ')
+	class=$(od -An -tu1 -j4 -N1 "$plugin_file" | tr -d ' ')
+	machine=$(od -An -tu2 -j18 -N2 "$plugin_file" | tr -d ' ')
 	case "$class/$machine" in
 		2/62) say "file: $base (ELF 64-bit x86-64)" ;;
 		1/3) say "file: $base (ELF 32-bit i386: a 64-bit host cannot load it)" ;;
@@ -122,6 +145,11 @@ fi
 say "host: Ardour ${host_version:-?} (headless ardour7-lua, Dummy backend)"
 
 # ---- scan: the scanner Ardour itself runs for new plug-ins -----------------
+# (LV2 bundles have no scanner process: Ardour discovers them through lilv when
+# pass 2 starts, and "plugin-listed" below is that scan's verdict.)
+if [ "$lv2" = 1 ]; then
+	say "scan: LV2 $lv2_uri (discovered by Ardour itself in pass 2, LV2_PATH=<temporary folder>)"
+else
 LD_LIBRARY_PATH=${dll_dir}${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} \
 	timeout -k 5 "$scan_timeout" "$scanner" -f -v "$plugin" >"$work/scan.log" 2>&1 </dev/null
 scan_rc=$?
@@ -141,6 +169,7 @@ fi
 scan_info=$(rhtool v2i "$cache" | grep -E '^(name|creator|id|n_inputs|n_outputs|n_midi_inputs|n_midi_outputs|is_instrument|can_process_replace|has_editor)=' | tr '\n' ' ')
 say "scan: ok (${scan_info% })"
 [ "$verbose" = 1 ] && show_log "$work/scan.log"
+fi
 
 # ---- input -------------------------------------------------------------------
 if [ -n "$in_arg" ]; then
@@ -193,7 +222,8 @@ run_try() {
 	(
 		ulimit -c unlimited 2>/dev/null
 		cd "$d/cwd" &&
-			RH_NO_PLUGIN=$2 RH_STATUS_FILE=$d/status "${lxvst_env[@]}" \
+			RH_NO_PLUGIN=$2 RH_STATUS_FILE=$d/status "${lxvst_env[@]}" LV2_PATH=$lv2dir \
+				RH_LV2_URI=${lv2_uri:-} \
 				timeout -k 5 "$step_timeout" "$ardour_lua" -X "$here/rh_run.lua" \
 				"$d/session" "$plugin" "$d/export" "$preset_uuid" "$block" >"$d/log" 2>&1 </dev/null
 	)
@@ -215,7 +245,7 @@ run_try() {
 			printf '%s\n' "$frames" >"$d/crash-frames"
 			crash=$(sed -n 's/^SIGNAL //p' <<<"$frames" | head -n 1)
 			local mine
-			mine=$(grep -F " $vstdir/" <<<"$frames" | head -n 1 | awk '{ $1 = $2 = $3 = ""; print }' | sed 's/^ *//')
+			mine=$(grep -F " $plugdir/" <<<"$frames" | head -n 1 | awk '{ $1 = $2 = $3 = ""; print }' | sed 's/^ *//')
 			if [ -n "$mine" ]; then
 				outcome=crash-plugin
 				crash="$crash in plug-in code ($mine)"
@@ -277,7 +307,7 @@ done
 err=$(st_get error | head -n 1 | sed -e 's/^[^ ]*rh_run\.lua:[0-9]*: //' -e 's/^[^ ]*rh_run\.lua:[0-9]*: //')
 [ -n "$err" ] && say "error: $err"
 # what Ardour itself said about this plug-in
-grep -F -e "$vstdir" -e 'LXVST' "$d/log" | grep -v '^RH ' | grep -v -F "$err" | sort -u | head -n 5 |
+grep -F -e "$plugdir" -e 'LXVST' -e "${lv2_uri:-$plugdir}" "$d/log" | grep -v '^RH ' | grep -v -F "$err" | sort -u | head -n 5 |
 	while IFS= read -r line; do say "host-message: $line"; done
 
 outwav=$d/export/out.wav
@@ -313,7 +343,7 @@ case "$last_outcome" in
 		case "$last_stage" in
 			'' | start | session-loaded)
 				if grep -q 'does not list' <<<"$err"; then
-					finish 1 "PLUGIN FAILURE (scanned, but Ardour does not offer it as a Linux VST)"
+					finish 1 "PLUGIN FAILURE (scanned, but Ardour does not offer it)"
 				fi
 				finish 3 "HARNESS FAILURE (Ardour stopped before the plug-in was involved; rc=$rc)" ;;
 			exported)
