@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config clang libgtest-dev libgmock-dev libbenchmark-dev
           libpng-dev zlib1g-dev libfreetype-dev libx11-dev libxext-dev libxtst-dev xvfb xauth
-          libsndfile1-dev)
+          libsndfile1-dev ladspa-sdk tap-plugins)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
