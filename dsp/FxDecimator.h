@@ -38,8 +38,8 @@ inline void TFxEngine::ProcessDecimator(int32_t selectedFx) {
     }
     const int32_t clockStep = RoundInt(DecPhase);
     if (clockStep > DecLastStep) {
-        DecHeldL = InL;
-        DecHeldR = InR;
+        DecHeldL = Frame.InL;
+        DecHeldR = Frame.InR;
     }
     DecLastStep = clockStep;   // falls back to 0 when the clock wraps: that sample captures nothing
 

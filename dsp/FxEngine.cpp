@@ -44,11 +44,9 @@ int32_t Ring(int32_t length, int32_t capacity) {
 void TFxEngine::PrepareLines(float sampleRate) {
     if (Started) return;
     const int32_t sr = std::isfinite(sampleRate) && sampleRate > 0.0f ? RoundInt(sampleRate) : 0;
-    auto prepare = [](TSampleBuffer& b, int64_t used) {
-        std::fill_n(b.data(), used < int64_t(b.size()) ? size_t(used) : b.size(), 0.0f);
-    };
-    for (TSampleBuffer* b : {&DelLineL.Buffer, &DelLineR.Buffer, &RngLineL.Buffer, &RngLineR.Buffer})
-        prepare(*b, 8 * int64_t(sr));
+    auto prepare = [](TSampleBuffer& b, int64_t used) { PrepareBuffer(b, used); };
+    Delay.PrepareLines(8 * int64_t(sr));
+    for (TSampleBuffer* b : {&RngLineL.Buffer, &RngLineR.Buffer}) prepare(*b, 8 * int64_t(sr));
     for (TSampleBuffer* b : {&GliLineL.Buffer, &GliLineR.Buffer}) prepare(*b, sr);
     for (TSampleBuffer* b : {&FlaLineL.Buffer, &FlaLineR.Buffer}) prepare(*b, sr / 100 + 1);
     for (size_t k = 0; k < size_t(kCombs); ++k) {
@@ -75,21 +73,33 @@ void TFxEngine::BeginBlock(const TBlockTime& time) {
     const float spb = float(1.0 / Wide(bps));
     SecondsPerBeat = spb;
     SamplesPerBeat = float(Wide(sr) * Wide(spb));
-    RingLong = Ring(SrTimes8, kLongLineLength);
-    RingSecond = Ring(SrInt, kSecondLineLength);
-    RingFlanger = Ring(SrHundredth, kFlangerLineLength);
-    RingTenth = Ring(SrTenth, kCombLineLength);
+    Frame.SrInt = sr;
+    Frame.SamplesPerBeat = SamplesPerBeat;
+    Frame.RingLong = Ring(SrTimes8, kLongLineLength);
+    Frame.RingSecond = Ring(SrInt, kSecondLineLength);
+    Frame.RingFlanger = Ring(SrHundredth, kFlangerLineLength);
+    Frame.RingTenth = Ring(SrTenth, kCombLineLength);
 }
 
 // Flattened: every step is inlined, so the tests of the selection against the constant Fx fold away.
 template <int32_t Fx>
-[[gnu::flatten]] int32_t TFxEngine::RunFrames(const float* inL, const float* inR, float* outL, float* outR,
-                                              int32_t i, int32_t n, int32_t& selected) {
+[[gnu::flatten]] int32_t TFxEngine::RunSpan(const float* inL, const float* inR, float* outL, float* outR,
+                                            int32_t i, int32_t n, int32_t& selected) {
+    // The inputs are taken before any output is written: the host may pass the same buffers.
+    const int32_t most = n - i < kSpanLength ? n - i : kSpanLength;
+    for (int32_t j = 0; j < most; ++j) {
+        SpanInL[size_t(j)] = FiniteOrSilence(inL[i + j]);
+        SpanInR[size_t(j)] = FiniteOrSilence(inR[i + j]);
+    }
+    TFxSpan span;
+    int32_t j = 0;
     do {
-        ReadInputFrame(inL[i], inR[i]);
+        ReadInputFrame(SpanInL[size_t(j)], SpanInR[size_t(j)]);
         AdvanceWritePositions();
+        if (j == 0) span.First = Frame;
+        SpanCycleStart[size_t(j)] = Frame.CycleRestart == 0.0f ? 1 : 0;
         RecordScope();
-        ProcessSyncedDelay(Fx);
+        if constexpr (Fx == 0) Delay.Step(Frame);
         ProcessGlide(Fx);
         ProcessFlanger(Fx);
         ProcessPhaser(Fx);
@@ -102,12 +112,20 @@ template <int32_t Fx>
         // The next frame's LFO, ticked now (after the cycle check that may restart it): the sweeps
         // of the next frame wait on a long chain of roundings from its phase, which this starts
         // early. Nothing of this frame reads it.
-        if (i + 1 < n) ProcessLfo(LfoWave);
-        WriteOutputFrame(outL[i], outR[i]);
-        ++i;
+        if (i + j + 1 < n) ProcessLfo(LfoWave);
+        WriteOutputFrame(outL[i + j], outR[i + j]);
+        ++j;
         selected = SelectedFx;
-    } while (i < n && EffectCase(selected) == Fx);
-    return i;
+    } while (j < most && EffectCase(selected) == Fx);
+
+    // What the deselected effects do over those frames. They share nothing with the selected one
+    // or each other, so running them after it leaves every line as the frame order would.
+    span.InL = SpanInL.data();
+    span.InR = SpanInR.data();
+    span.CycleStart = SpanCycleStart.data();
+    span.Count = j;
+    if constexpr (Fx != 0) Delay.Deselected(span);
+    return i + j;
 }
 
 void TFxEngine::ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
@@ -117,15 +135,15 @@ void TFxEngine::ProcessFrames(const float* inL, const float* inR, float* outL, f
     if (n > 0) ProcessLfo(LfoWave);   // the first frame's; each frame ticks the next one's
     for (int32_t i = 0; i < n;) {
         switch (EffectCase(selected)) {
-        case 0: i = RunFrames<0>(inL, inR, outL, outR, i, n, selected); break;
-        case 1: i = RunFrames<1>(inL, inR, outL, outR, i, n, selected); break;
-        case 2: i = RunFrames<2>(inL, inR, outL, outR, i, n, selected); break;
-        case 3: i = RunFrames<3>(inL, inR, outL, outR, i, n, selected); break;
-        case 4: i = RunFrames<4>(inL, inR, outL, outR, i, n, selected); break;
-        case 5: i = RunFrames<5>(inL, inR, outL, outR, i, n, selected); break;
-        case 6: i = RunFrames<6>(inL, inR, outL, outR, i, n, selected); break;
-        case 7: i = RunFrames<7>(inL, inR, outL, outR, i, n, selected); break;
-        default: i = RunFrames<kNoEffect>(inL, inR, outL, outR, i, n, selected); break;
+        case 0: i = RunSpan<0>(inL, inR, outL, outR, i, n, selected); break;
+        case 1: i = RunSpan<1>(inL, inR, outL, outR, i, n, selected); break;
+        case 2: i = RunSpan<2>(inL, inR, outL, outR, i, n, selected); break;
+        case 3: i = RunSpan<3>(inL, inR, outL, outR, i, n, selected); break;
+        case 4: i = RunSpan<4>(inL, inR, outL, outR, i, n, selected); break;
+        case 5: i = RunSpan<5>(inL, inR, outL, outR, i, n, selected); break;
+        case 6: i = RunSpan<6>(inL, inR, outL, outR, i, n, selected); break;
+        case 7: i = RunSpan<7>(inL, inR, outL, outR, i, n, selected); break;
+        default: i = RunSpan<kNoEffect>(inL, inR, outL, outR, i, n, selected); break;
         }
     }
 }

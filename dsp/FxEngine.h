@@ -6,6 +6,8 @@
 
 #include "dsp/BuffersClass.h"
 #include "dsp/FiltresClass.h"
+#include "dsp/FxFrame.h"
+#include "dsp/FxSyncedDelay.h"
 #include "dsp/Numbers.h"
 #include "dsp/OscillosClass.h"
 #include "dsp/Random.h"
@@ -14,12 +16,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
-// Line capacities; up to 192 kHz every write position stays inside its line.
-constexpr int32_t kLongLineLength = 1536000;     // 8 s at 192 kHz: synced delay, ringer
-constexpr int32_t kSecondLineLength = 192000;    // 1 s at 192 kHz: glide & drift
-constexpr int32_t kFlangerLineLength = 2000;     // 10 ms at 192 kHz, with room
-constexpr int32_t kCombLineLength = 25000;       // 0.1 s at 192 kHz, with room
 constexpr int32_t kSliceBufferLength = 1536001;  // slicer record buffers, index 0..1,536,000
 constexpr int32_t kSliceBufferLast = kSliceBufferLength - 1;
 // The slicer's bar (four beats) must fit its record buffers: slower beats are cut to this length.
@@ -70,7 +68,6 @@ public:
     void AdvanceWritePositions();
     void ProcessLfo(int32_t wave);
     void RecordScope();
-    void ProcessSyncedDelay(int32_t selectedFx);
     void ProcessGlide(int32_t selectedFx);
     void ProcessFlanger(int32_t selectedFx);
     void ProcessPhaser(int32_t selectedFx);
@@ -90,8 +87,9 @@ public:
     // reaches it instead of being faulted in page by page while it plays. Not on the audio thread.
     void PrepareLines(float sampleRate);
 
-    // ---- frame ----
-    float InL = 0, InR = 0, WetL = 0, WetR = 0;
+    // ---- the frame the effects read ----
+    TFxFrame Frame;
+    float WetL = 0, WetR = 0;
     Shared<int32_t> Started = 0;   // set by the first block
 
     // ---- host time and rate (audio thread writes, the parameter handler and editor read) ----
@@ -101,12 +99,6 @@ public:
     Shared<float> Tempo = 0.0f, BeatsPerSecond = 0.0f, SecondsPerBeat = 0.0f, SamplesPerBeat = 0.0f;
     Shared<int32_t> SrInt = 0, SrTimes8 = 0, SrHundredth = 0, SrTenth = 0;
     int32_t ScopeInterval = 0;
-    // Ring lengths of the shared write positions: SrTimes8, SrInt, SrHundredth and SrTenth, cut to
-    // the line capacities above 192 kHz and kept at least 1, so no position or tap leaves its line.
-    int32_t RingLong = 1, RingSecond = 1, RingFlanger = 1, RingTenth = 1;
-
-    // ---- shared delay write positions ----
-    int32_t PosLong = -1, PosFlanger = -1, PosSecond = -1, PosTenth = 0;
 
     // ---- working values of the parameters (written by parameter changes on any thread) ----
     Shared<int32_t> SelectedFx = 0;
@@ -115,7 +107,6 @@ public:
     Shared<float> SyncSlice = 0.0f;
     Shared<int32_t> LfoWave = 0;
     Shared<float> LfoAmp = 0.0f, LfoPhase = 0.0f, LfoRate = 0.0f;
-    Shared<float> DelFeedback = 0.0f, DelDampLow = 0.0f, DelDampHigh = 0.0f;
     Shared<float> GliAmp = 0.0f, GliCtrl1 = 0.0f, GliCtrl2 = 0.0f;
     Shared<float> FlaDelay = 0.0f, FlaFeedback = 0.0f, FlaDamp = 0.0f;
     Shared<float> PhaFreq = 0.0f, PhaFeedback = 0.0f;
@@ -130,7 +121,6 @@ public:
 
     // ---- LFO ----
     TmultiDualSingle LfoOsc;
-    float LfoRawL = 0, LfoRawR = 0, LfoModL = 0, LfoModR = 0;
 
     // ---- scope history for the editor ----
     std::array<Shared<float>, kScopeLength> ScopeL{}, ScopeR{};
@@ -138,12 +128,9 @@ public:
 
     // ---- cycle check ----
     int32_t SyncDivider = 0, CycleTick = 0, PrevCycleTick = 0;
-    float CycleRestart = 1.0f;
 
-    // ---- Synced delay ----
-    Tdelay1p DelLineL{kLongLineLength}, DelLineR{kLongLineLength};
-    TLp1 DelLowL, DelLowR;
-    THp1 DelHighL, DelHighR;
+    // ---- the effects ----
+    TSyncedDelay Delay;
 
     // ---- Glide & Drift ----
     Tdelay4p GliLineL{kSecondLineLength}, GliLineR{kSecondLineLength};
@@ -210,11 +197,16 @@ public:
     int32_t ChdTargetsRow = -1, ChdTargetsNote = 0, ChdTargetsRate = 0;
 
 private:
-    // Frames from i on while the selection stays `Fx`; returns where it stopped, with the
+    // A span of frames from i on while the selection stays `Fx`: the selected effect frame by
+    // frame, then the others' work over the whole span. Returns where it stopped, with the
     // selection read for that frame in `selected`.
     template <int32_t Fx>
-    int32_t RunFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
-                      int32_t& selected);
+    int32_t RunSpan(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
+                    int32_t& selected);
+
+    // The span's inputs, taken as silence where not finite, and its cycle starts.
+    std::array<float, kSpanLength> SpanInL{}, SpanInR{};
+    std::array<uint8_t, kSpanLength> SpanCycleStart{};
 };
 
 // The effect index a selection runs as: itself, or kNoEffect outside 0..7.
@@ -222,32 +214,38 @@ inline int32_t EffectCase(int32_t selected) {
     return selected >= 0 && selected < kEffectCount ? selected : kNoEffect;
 }
 
+// A non-finite sample would circulate in the feedback lines for ever: it is taken as silence.
+inline float FiniteOrSilence(float x) { return std::fabs(x) <= std::numeric_limits<float>::max() ? x : 0.0f; }
+
 inline void TFxEngine::ReadInputFrame(float left, float right) {
-    // A non-finite sample would circulate in the feedback lines for ever.
-    InL = std::isfinite(left) ? left : 0.0f;
-    InR = std::isfinite(right) ? right : 0.0f;
+    Frame.InL = left;
+    Frame.InR = right;
+    // The working values more than one effect reads, for this frame.
+    Frame.LfoAmp = LfoAmp;
+    Frame.SyncDelayLength = SyncDelayLength;
 }
 
 inline void TFxEngine::AdvanceWritePositions() {
-    if (++PosLong >= RingLong) PosLong = 0;
-    if (++PosFlanger >= RingFlanger) PosFlanger = 0;
-    if (++PosSecond >= RingSecond) PosSecond = 0;
-    if (++PosTenth >= RingTenth) PosTenth = 0;
+    TFxFrame& f = Frame;
+    if (++f.PosLong >= f.RingLong) f.PosLong = 0;
+    if (++f.PosFlanger >= f.RingFlanger) f.PosFlanger = 0;
+    if (++f.PosSecond >= f.RingSecond) f.PosSecond = 0;
+    if (++f.PosTenth >= f.RingTenth) f.PosTenth = 0;
 }
 
 inline void TFxEngine::ProcessLfo(int32_t wave) {
     LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
-    LfoRawL = LfoOsc.OutA;
-    LfoRawR = LfoOsc.OutB;
-    LfoModL = float(1.0 - (Wide(LfoRawL) + 1.0) * 0.5);
-    LfoModR = float(1.0 - (Wide(LfoRawR) + 1.0) * 0.5);
+    Frame.LfoRawL = LfoOsc.OutA;
+    Frame.LfoRawR = LfoOsc.OutB;
+    Frame.LfoModL = float(1.0 - (Wide(Frame.LfoRawL) + 1.0) * 0.5);
+    Frame.LfoModR = float(1.0 - (Wide(Frame.LfoRawR) + 1.0) * 0.5);
 }
 
 inline void TFxEngine::RecordScope() {
     ScopeCounter += 1;
     if (ScopeCounter <= ScopeInterval) return;
-    ScopeL[kScopeLength - 1] = LfoModL;
-    ScopeR[kScopeLength - 1] = LfoModR;
+    ScopeL[kScopeLength - 1] = Frame.LfoModL;
+    ScopeR[kScopeLength - 1] = Frame.LfoModR;
     for (int32_t j = 0; j < kScopeLength - 1; ++j) {
         ScopeL[size_t(j)] = float(ScopeL[size_t(j) + 1]);
         ScopeR[size_t(j)] = float(ScopeR[size_t(j) + 1]);
@@ -257,7 +255,7 @@ inline void TFxEngine::RecordScope() {
 
 inline void TFxEngine::PickWetPair(int32_t selectedFx) {
     switch (selectedFx) {
-    case 0: WetL = DelLineL.Output; WetR = DelLineR.Output; break;
+    case 0: WetL = Delay.WetL(); WetR = Delay.WetR(); break;
     case 1: WetL = GliLineL.Output; WetR = GliLineR.Output; break;
     case 2: WetL = FlaLineL.Output; WetR = FlaLineR.Output; break;
     case 3: WetL = PhaOutL; WetR = PhaOutR; break;
@@ -275,20 +273,19 @@ inline void TFxEngine::CheckCycle() {
     if (SyncDivider > 0) return;
     PrevCycleTick = CycleTick;
     CycleTick = SongTicks % 288;
-    CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
+    Frame.CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
     if (Playing) return;
     LfoOsc.Restart(LfoPhase);
-    CycleRestart = 1.0f;
+    Frame.CycleRestart = 1.0f;
 }
 
 inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
     const Wide mix = OutMix, amp = OutAmp;
     // A tiny gain or a dying tail must not hand the host subnormal samples.
-    left = FlushSubnormal(float(((1.0 - mix) * Wide(InL) + Wide(WetL) * mix) * amp));
-    right = FlushSubnormal(float(((1.0 - mix) * Wide(InR) + Wide(WetR) * mix) * amp));
+    left = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InL) + Wide(WetL) * mix) * amp));
+    right = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InR) + Wide(WetR) * mix) * amp));
 }
 
-#include "dsp/FxSyncedDelay.h"
 #include "dsp/FxGlide.h"
 #include "dsp/FxFlanger.h"
 #include "dsp/FxPhaser.h"

@@ -8,15 +8,15 @@
 // goes into them.
 inline void TFxEngine::ProcessFlanger(int32_t selectedFx) {
     const Wide feedback = FlaFeedback;
-    FlaLineL.Write(PosFlanger, float(Wide(InL) + Wide(FlaBackL) * feedback));
-    FlaLineR.Write(PosFlanger, float(Wide(InR) + Wide(FlaBackR) * feedback));
+    FlaLineL.Write(Frame.PosFlanger, float(Wide(Frame.InL) + Wide(FlaBackL) * feedback));
+    FlaLineR.Write(Frame.PosFlanger, float(Wide(Frame.InR) + Wide(FlaBackR) * feedback));
     if (selectedFx != 2) return;
 
     const Wide delay = FlaDelay, amount = LfoAmp;
-    const float dL = float(delay + delay * amount * (Wide(LfoModL) - 1.0));
-    const float dR = float(delay + delay * amount * (Wide(LfoModR) - 1.0));
-    FlaLineL.Read(PosFlanger, RingFlanger, dL);
-    FlaLineR.Read(PosFlanger, RingFlanger, dR);
+    const float dL = float(delay + delay * amount * (Wide(Frame.LfoModL) - 1.0));
+    const float dR = float(delay + delay * amount * (Wide(Frame.LfoModR) - 1.0));
+    FlaLineL.Read(Frame.PosFlanger, Frame.RingFlanger, dL);
+    FlaLineR.Read(Frame.PosFlanger, Frame.RingFlanger, dR);
     const float rate = float(int32_t(SrInt));
     const float damp = FlaDamp;
     FlaLowL.Tick(FlaLineL.Output, damp, rate);

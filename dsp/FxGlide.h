@@ -7,11 +7,11 @@
 // the depth, the read and so the output pair only while selected. (The depth is taken from the LFO
 // of the frame that reads it, so working it out while deselected would change nothing.)
 inline void TFxEngine::ProcessGlide(int32_t selectedFx) {
-    GliLineL.Write(PosSecond, InL);
-    GliLineR.Write(PosSecond, InR);
+    GliLineL.Write(Frame.PosSecond, Frame.InL);
+    GliLineR.Write(Frame.PosSecond, Frame.InR);
     if (selectedFx != 1) return;
 
-    const Wide x = LfoRawR, c1 = GliCtrl1, c2 = GliCtrl2;
+    const Wide x = Frame.LfoRawR, c1 = GliCtrl1, c2 = GliCtrl2;
     const Wide x2 = float(x * x);
     const Wide x3 = float(x2 * x);
     const Wide s = 0.5 * x *
@@ -19,7 +19,7 @@ inline void TFxEngine::ProcessGlide(int32_t selectedFx) {
     const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
     GliDepth = float(h * Wide(float(GliAmp)));
     // Both channels read the same delay.
-    const TDelayTap tap = SplitDelay(PosSecond, RingSecond, float(Wide(int32_t(SrInt)) * Wide(GliDepth)));
+    const TDelayTap tap = SplitDelay(Frame.PosSecond, Frame.RingSecond, float(Wide(int32_t(SrInt)) * Wide(GliDepth)));
     GliLineL.Read(tap);
     GliLineR.Read(tap);
 }

@@ -12,8 +12,8 @@ inline float ClampPhaserFreq(Wide f) { return f > 16000.0 ? 16000.0f : (f >= 1.0
 inline void TFxEngine::ProcessPhaser(int32_t selectedFx) {
     if (selectedFx != 3) return;
     const Wide freq = PhaFreq, amount = LfoAmp;
-    PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(LfoModL) - 1.0));
-    PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(LfoModR) - 1.0));
+    PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(Frame.LfoModL) - 1.0));
+    PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(Frame.LfoModR) - 1.0));
 
     const int32_t rate = SrInt;
     if (rate != PhaOmegaRate) {
@@ -26,8 +26,8 @@ inline void TFxEngine::ProcessPhaser(int32_t selectedFx) {
     const Wide feedback = PhaFeedback;
     // The all-passes add no offset of their own: without feedback, silence would decay their
     // memories into subnormals, so the chain input carries the same 1e-18 as the output.
-    PhaStagesL[0].TickWith(float(Wide(InL) + Wide(PhaOutL) * feedback + 1e-18), coefL);
-    PhaStagesR[0].TickWith(float(Wide(InR) + Wide(PhaOutR) * feedback + 1e-18), coefR);
+    PhaStagesL[0].TickWith(float(Wide(Frame.InL) + Wide(PhaOutL) * feedback + 1e-18), coefL);
+    PhaStagesR[0].TickWith(float(Wide(Frame.InR) + Wide(PhaOutR) * feedback + 1e-18), coefR);
     int32_t last = PhaDepth;
     last = last < 0 ? 0 : (last >= kPhaserStages ? kPhaserStages - 1 : last);
     for (size_t i = 1; i <= size_t(last); ++i) {

@@ -14,12 +14,12 @@ inline void TFxEngine::ProcessRinger(int32_t selectedFx) {
 
     // Input plus echo is held to +-1 (NaN to -1) so the loop cannot grow without bound.
     auto clamp = [](Wide x) { return x > 1.0 ? 1.0 : (x >= -1.0 ? x : -1.0); };
-    RngOutL = float(carrier * clamp(Wide(InL) + Wide(RngLowL.Output)));
-    RngOutR = float(carrier * clamp(Wide(InR) + Wide(RngLowR.Output)));
+    RngOutL = float(carrier * clamp(Wide(Frame.InL) + Wide(RngLowL.Output)));
+    RngOutR = float(carrier * clamp(Wide(Frame.InR) + Wide(RngLowR.Output)));
 
     const Wide feedback = RngFeedback;
-    RngLineL.Write(PosLong, float(Wide(RngOutL) * feedback));
-    RngLineR.Write(PosLong, float(Wide(RngOutR) * feedback));
+    RngLineL.Write(Frame.PosLong, float(Wide(RngOutL) * feedback));
+    RngLineR.Write(Frame.PosLong, float(Wide(RngOutR) * feedback));
 
     if (selectedFx != 6) {
         // Only the outputs: the filter memories are kept for the next selection.
@@ -28,7 +28,7 @@ inline void TFxEngine::ProcessRinger(int32_t selectedFx) {
         return;
     }
     // The ring is RingLong, 8 s of samples cut to the line capacity above 192 kHz.
-    const TDelayTap tap = SplitDelay(PosLong, RingLong, float(int32_t(SyncDelayLength)));
+    const TDelayTap tap = SplitDelay(Frame.PosLong, Frame.RingLong, float(int32_t(SyncDelayLength)));
     RngLineL.Read(tap);
     RngLineR.Read(tap);
     const float damp = RngDamp;

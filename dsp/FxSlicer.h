@@ -19,7 +19,7 @@ inline void TFxEngine::ProcessSlicer(int32_t selectedFx) {
     const float hostBeat = SamplesPerBeat;
     const float spb = hostBeat < float(kSlicerMaxBeat) ? hostBeat : float(kSlicerMaxBeat);
     const Wide beat = spb;
-    const bool cycleStart = CycleRestart == 0.0f;
+    const bool cycleStart = Frame.CycleRestart == 0.0f;
     // Speed and quantisation are 1 or more once any parameter has been set.
     const int32_t speedValue = SliSpeed, quantValue = SliQuant;
     const int32_t speed = speedValue > 1 ? speedValue : 1;
@@ -50,8 +50,8 @@ inline void TFxEngine::ProcessSlicer(int32_t selectedFx) {
     }
     if (due || cycleStart) SliChangeCount = 0;
 
-    SliceBufferL[size_t(SliRecPos)] = InL;
-    SliceBufferR[size_t(SliRecPos)] = InR;
+    SliceBufferL[size_t(SliRecPos)] = Frame.InL;
+    SliceBufferR[size_t(SliRecPos)] = Frame.InR;
 
     if (selectedFx != 5) return;
 

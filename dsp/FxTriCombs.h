@@ -18,9 +18,9 @@ extern const std::array<float, kNoteCount> kNotePeriods;
 // The lines always record input plus feedback; the rest freezes while another effect plays.
 inline void TFxEngine::ProcessTriCombs(int32_t selectedFx) {
     for (size_t k = 0; k < size_t(kCombs); ++k)
-        ChdLinesL[k].Write(PosTenth, float(Wide(InL) + Wide(ChdBackL[k])));
+        ChdLinesL[k].Write(Frame.PosTenth, float(Wide(Frame.InL) + Wide(ChdBackL[k])));
     for (size_t k = 0; k < size_t(kCombs); ++k)
-        ChdLinesR[k].Write(PosTenth, float(Wide(InR) + Wide(ChdBackR[k])));
+        ChdLinesR[k].Write(Frame.PosTenth, float(Wide(Frame.InR) + Wide(ChdBackR[k])));
     ChdNote = ChdRoot + SyncStepCombs;
     if (selectedFx != 7) return;
 
@@ -41,7 +41,7 @@ inline void TFxEngine::ProcessTriCombs(int32_t selectedFx) {
     // The ring is RingTenth, a tenth of a second cut to the line capacity above 192 kHz; notes
     // of 3 and below are longer and wrap around it. Both channels of a comb read the same delay.
     for (size_t k = 0; k < size_t(kCombs); ++k) {
-        const TDelayTap tap = SplitDelay(PosTenth, RingTenth, ChdGlide[k].Output);
+        const TDelayTap tap = SplitDelay(Frame.PosTenth, Frame.RingTenth, ChdGlide[k].Output);
         ChdLinesL[k].Read(tap);
         ChdLinesR[k].Read(tap);
     }

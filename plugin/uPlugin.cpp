@@ -182,9 +182,9 @@ APlugin::APlugin(audioMasterCallback master, TEditorFormFactory editorForm)
     InitializeParameters();
     OnParameterChange.Assign(this, &ForwardToHandler);
     OnEditorIdle.Assign(this, &ForwardToEditorIdle);
-    Engine.PosLong = -1;
-    Engine.PosFlanger = -1;
-    Engine.PosSecond = -1;
+    Engine.Frame.PosLong = -1;
+    Engine.Frame.PosFlanger = -1;
+    Engine.Frame.PosSecond = -1;
     Engine.SliPos = -1;
     Engine.SliReadPos = -1;
     Engine.SliRestart = 1;
@@ -204,7 +204,7 @@ void APlugin::InitializeParameters() {
             if (kParamTable[size_t(i)].Factory) setParameter(i, kParamTable[size_t(i)].Values[size_t(program)]);
         setProgramName(kProgramNames[size_t(program)]);
     }
-    Engine.CycleRestart = 1.0f;
+    Engine.Frame.CycleRestart = 1.0f;
     // The data folder must be known before the map is read from it.
     DataFolder = PluginFolder() + "Data" + PathSeparator();
     LoadMidiMap();
@@ -253,9 +253,9 @@ void APlugin::ParameterChanged(int32_t index) {
         e.SyncSlice = float(v * 7.9);
         e.SyncStepCombs = RoundInt(float(v * 8.0));
         break;
-    case kDelFbck: e.DelFeedback = float(v * 2.0 - 1.0); break;
-    case kDelDmpLow: e.DelDampLow = float(v * 10000.0); break;
-    case kDelDmpHigh: e.DelDampHigh = float(v * 10000.0); break;
+    case kDelFbck: e.Delay.DelFeedback = float(v * 2.0 - 1.0); break;
+    case kDelDmpLow: e.Delay.DelDampLow = float(v * 10000.0); break;
+    case kDelDmpHigh: e.Delay.DelDampHigh = float(v * 10000.0); break;
     case kGliAmp: e.GliAmp = float(v); break;
     case kGliCtrl1: e.GliCtrl1 = float(v * 2.0 - 1.0); break;
     case kGliCtrl2: e.GliCtrl2 = float(v * 2.0 - 1.0); break;

@@ -90,7 +90,7 @@ TEST(Flanger, DeselectedHoldsTheFeedbackAndAddsItAsAConstant) {
     EXPECT_EQ(rig.E->FlaLineL.Output, out);
     const float constant = float(Wide(backL) * -0.5);
     // The whole ring was written while deselected.
-    for (size_t i = 0; i < size_t(rig.E->RingFlanger); ++i) ASSERT_EQ(rig.E->FlaLineL.Buffer[i], constant) << i;
+    for (size_t i = 0; i < size_t(rig.E->Frame.RingFlanger); ++i) ASSERT_EQ(rig.E->FlaLineL.Buffer[i], constant) << i;
     // Selected again, the first read is of what was recorded while away.
     rig.E->SelectedFx = 2;
     rig.Run(std::vector<float>(1, 0.0f));
@@ -109,6 +109,6 @@ TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
         for (float v : {rig.E->FlaBackL, rig.E->FlaBackR, rig.E->FlaLowL.X1, rig.E->FlaLowL.Y1, rig.E->FlaLowR.Y1})
             EXPECT_FALSE(IsSubnormal(v));
-        for (size_t i = 0; i < size_t(rig.E->RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(rig.E->FlaLineL.Buffer[i])) << i;
+        for (size_t i = 0; i < size_t(rig.E->Frame.RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(rig.E->FlaLineL.Buffer[i])) << i;
     }
 }

@@ -32,7 +32,7 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
     rig.E->AdvanceWritePositions();   // called outside the frame loop: start the positions at 0
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.X << " " << c.C1 << " " << c.C2);
-        rig.E->LfoRawR = c.X;
+        rig.E->Frame.LfoRawR = c.X;
         rig.E->GliCtrl1 = c.C1;
         rig.E->GliCtrl2 = c.C2;
         rig.E->GliAmp = c.Amp;

@@ -67,8 +67,8 @@ TEST(Phaser, FrequencyFollowsTheLfoAndIsClamped) {
         SCOPED_TRACE(c.Freq);
         rig.E->PhaFreq = c.Freq;
         rig.E->LfoAmp = c.Amount;
-        rig.E->LfoModL = c.ModL;
-        rig.E->LfoModR = c.ModR;
+        rig.E->Frame.LfoModL = c.ModL;
+        rig.E->Frame.LfoModR = c.ModR;
         rig.E->ProcessPhaser(3);
         EXPECT_EQ(rig.E->PhaFreqL, c.Left);
         EXPECT_EQ(rig.E->PhaFreqR, c.Right);

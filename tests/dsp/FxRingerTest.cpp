@@ -104,7 +104,7 @@ TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
         if (i > 0) {
             ASSERT_EQ(e.RngOutL, float(Wide(c) * Wide(x))) << i;
         }
-        ASSERT_EQ(e.RngLineL.Buffer[size_t(e.PosLong)], float(Wide(e.RngOutL) * 0.5)) << i;
+        ASSERT_EQ(e.RngLineL.Buffer[size_t(e.Frame.PosLong)], float(Wide(e.RngOutL) * 0.5)) << i;
     }
     EXPECT_EQ(e.RngLowL.Y1, y1);   // memories kept for the next selection
 }

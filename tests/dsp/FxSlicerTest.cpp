@@ -179,7 +179,7 @@ TEST(RealtimeSlicer, PositionsStayInsideTheBuffersAtExtremeRatesAndTempi) {
         const float beat = std::min(float(e.SamplesPerBeat), float(kSlicerMaxBeat));
         int32_t maxRec = 0;
         for (int32_t i = 0; i < int32_t(4.0f * beat) + 2; ++i) {
-            e.InL = e.InR = 0.25f;
+            e.Frame.InL = e.Frame.InR = 0.25f;
             e.ProcessSlicer(5);
             ASSERT_GE(e.SliRecPos, 0);
             ASSERT_LE(e.SliRecPos, kSliceBufferLast);

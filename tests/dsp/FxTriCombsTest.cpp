@@ -107,7 +107,7 @@ TEST(TriCombs, NotesBeyondTheRingWrapInsideTheLine) {
             const auto [l, r] = rig.Frame(noise.Uniform01() - 0.5f, noise.Uniform01() - 0.5f);
             ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << i;
         }
-        EXPECT_GT(e.ChdGlide[0].Output, float(e.RingTenth));
+        EXPECT_GT(e.ChdGlide[0].Output, float(e.Frame.RingTenth));
         EXPECT_NEAR(e.ChdGlide[0].Output, TargetDelay(-7, rate), kSettle * TargetDelay(-7, rate));
     }
 }
@@ -124,8 +124,8 @@ TEST(TriCombs, DeselectedFreezesTheCombsWhileTheLinesRecord) {
         const float x = float(i % 13) * 0.01f;
         rig.Frame(x, -x);
         for (size_t k = 0; k < 3; ++k) {
-            ASSERT_EQ(e.ChdLinesL[k].Buffer[size_t(e.PosTenth)], float(Wide(x) + Wide(backL[k])));
-            ASSERT_EQ(e.ChdLinesR[k].Buffer[size_t(e.PosTenth)], float(-Wide(x) + Wide(backR[k])));
+            ASSERT_EQ(e.ChdLinesL[k].Buffer[size_t(e.Frame.PosTenth)], float(Wide(x) + Wide(backL[k])));
+            ASSERT_EQ(e.ChdLinesR[k].Buffer[size_t(e.Frame.PosTenth)], float(-Wide(x) + Wide(backR[k])));
         }
     }
     EXPECT_EQ(e.ChdGlide[1].Output, glide);

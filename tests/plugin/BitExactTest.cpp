@@ -68,8 +68,8 @@ struct BitExact : PluginFixture {
                 hash.Add(Plugin->Engine.ScopeL[size_t(j)]);
                 hash.Add(Plugin->Engine.ScopeR[size_t(j)]);
             }
-            hash.Add(Plugin->Engine.LfoRawL);
-            hash.Add(Plugin->Engine.LfoRawR);
+            hash.Add(Plugin->Engine.Frame.LfoRawL);
+            hash.Add(Plugin->Engine.Frame.LfoRawR);
         }
         return hash.Value;
     }
@@ -210,14 +210,14 @@ struct ScriptedRender : PluginFixture {
             Hash.Add(e.ScopeL[size_t(j)]);
             Hash.Add(e.ScopeR[size_t(j)]);
         }
-        for (float v : {e.LfoRawL, e.LfoRawR, e.DelLineL.Output, e.DelLineR.Output, e.GliLineL.Output,
+        for (float v : {e.Frame.LfoRawL, e.Frame.LfoRawR, e.Delay.DelLineL.Output, e.Delay.DelLineR.Output, e.GliLineL.Output,
                         e.GliLineR.Output, e.FlaLineL.Output, e.FlaLineR.Output, e.PhaOutL, e.PhaOutR,
                         e.DecOutL, e.DecOutR, e.SliOutL, e.SliOutR, e.RngOutL, e.RngOutR, e.ChdOutL,
                         e.ChdOutR})
             Hash.Add(v);
         // Each effect's pair again on its own, so that a failing render names the effect that went astray.
         const std::pair<float, float> pairs[kNumEffects] = {
-            {e.DelLineL.Output, e.DelLineR.Output}, {e.GliLineL.Output, e.GliLineR.Output},
+            {e.Delay.DelLineL.Output, e.Delay.DelLineR.Output}, {e.GliLineL.Output, e.GliLineR.Output},
             {e.FlaLineL.Output, e.FlaLineR.Output}, {e.PhaOutL, e.PhaOutR}, {e.DecOutL, e.DecOutR},
             {e.SliOutL, e.SliOutR}, {e.RngOutL, e.RngOutR}, {e.ChdOutL, e.ChdOutR}};
         for (int32_t k = 0; k < kNumEffects; ++k) {

@@ -99,14 +99,14 @@ TEST_F(ProgramsAndParameters, ConstructionAppliesProgramZeroToEveryWorkingValue)
     EXPECT_EQ(float(e.OutAmp), 1.0f);
     EXPECT_EQ(float(e.LfoAmp), 0.8f);
     EXPECT_EQ(int32_t(e.LfoWave), 0);
-    EXPECT_EQ(float(e.DelFeedback), 0.0f);
-    EXPECT_EQ(float(e.DelDampLow), 10000.0f);
+    EXPECT_EQ(float(e.Delay.DelFeedback), 0.0f);
+    EXPECT_EQ(float(e.Delay.DelDampLow), 10000.0f);
     EXPECT_EQ(int32_t(e.PhaDepth), 5);
     EXPECT_EQ(int32_t(e.SliSpeed), 4);
     EXPECT_EQ(int32_t(e.SliQuant), 1);
     EXPECT_EQ(float(e.DecLevels), 16777216.0f);
     EXPECT_EQ(float(e.ChdFeedback), float(0.5f * 0.099999 + 0.9));
-    EXPECT_EQ(e.CycleRestart, 1.0f);
+    EXPECT_EQ(e.Frame.CycleRestart, 1.0f);
     // Before the first block the tempo-derived values are 0.
     EXPECT_EQ(int32_t(e.SyncDelayLength), 0);
     EXPECT_EQ(int32_t(e.DecHold), 0);

@@ -145,18 +145,18 @@ struct Soak : PluginFixture {
         const TFxEngine& e = Plugin->Engine;
         Note("wet L", e.WetL);
         Note("wet R", e.WetR);
-        Note("LFO L", e.LfoRawL);
-        Note("LFO R", e.LfoRawR);
-        Note("synced delay line L", e.DelLineL, e.PosLong, whole);
-        Note("synced delay line R", e.DelLineR, e.PosLong, whole);
-        Note("synced delay low-pass L", e.DelLowL);
-        Note("synced delay low-pass R", e.DelLowR);
-        Note("synced delay high-pass L", e.DelHighL);
-        Note("synced delay high-pass R", e.DelHighR);
-        Note("glide line L", e.GliLineL, e.PosSecond, whole);
-        Note("glide line R", e.GliLineR, e.PosSecond, whole);
-        Note("flanger line L", e.FlaLineL, e.PosFlanger, whole);
-        Note("flanger line R", e.FlaLineR, e.PosFlanger, whole);
+        Note("LFO L", e.Frame.LfoRawL);
+        Note("LFO R", e.Frame.LfoRawR);
+        Note("synced delay line L", e.Delay.DelLineL, e.Frame.PosLong, whole);
+        Note("synced delay line R", e.Delay.DelLineR, e.Frame.PosLong, whole);
+        Note("synced delay low-pass L", e.Delay.DelLowL);
+        Note("synced delay low-pass R", e.Delay.DelLowR);
+        Note("synced delay high-pass L", e.Delay.DelHighL);
+        Note("synced delay high-pass R", e.Delay.DelHighR);
+        Note("glide line L", e.GliLineL, e.Frame.PosSecond, whole);
+        Note("glide line R", e.GliLineR, e.Frame.PosSecond, whole);
+        Note("flanger line L", e.FlaLineL, e.Frame.PosFlanger, whole);
+        Note("flanger line R", e.FlaLineR, e.Frame.PosFlanger, whole);
         Note("flanger low-pass L", e.FlaLowL);
         Note("flanger low-pass R", e.FlaLowR);
         Note("flanger return L", e.FlaBackL);
@@ -174,15 +174,15 @@ struct Soak : PluginFixture {
         Note("slicer L", e.SliOutL);
         Note("slicer R", e.SliOutR);
         Note("ringer carrier", e.RngOsc.Value);
-        Note("ringer line L", e.RngLineL, e.PosLong, whole);
-        Note("ringer line R", e.RngLineR, e.PosLong, whole);
+        Note("ringer line L", e.RngLineL, e.Frame.PosLong, whole);
+        Note("ringer line R", e.RngLineR, e.Frame.PosLong, whole);
         Note("ringer low-pass L", e.RngLowL);
         Note("ringer low-pass R", e.RngLowR);
         Note("ringer output L", e.RngOutL);
         Note("ringer output R", e.RngOutR);
         for (size_t k = 0; k < size_t(kCombs); ++k) {
-            Note("comb line L", e.ChdLinesL[k], e.PosTenth, whole);
-            Note("comb line R", e.ChdLinesR[k], e.PosTenth, whole);
+            Note("comb line L", e.ChdLinesL[k], e.Frame.PosTenth, whole);
+            Note("comb line R", e.ChdLinesR[k], e.Frame.PosTenth, whole);
             Note("comb glide", e.ChdGlide[k]);
             Note("comb low-pass L", e.ChdLowL[k]);
             Note("comb low-pass R", e.ChdLowR[k]);
@@ -193,11 +193,11 @@ struct Soak : PluginFixture {
         Note("combs R", e.ChdOutR);
         ASSERT_TRUE(Fault.empty()) << Fault << " (" << Context << ", frame " << Frames << ")";
         // The shared write positions stay inside their rings, and the rings inside their lines.
-        ASSERT_TRUE(e.PosLong >= 0 && e.PosLong < e.RingLong && e.RingLong <= kLongLineLength) << Context;
-        ASSERT_TRUE(e.PosSecond >= 0 && e.PosSecond < e.RingSecond && e.RingSecond <= kSecondLineLength) << Context;
-        ASSERT_TRUE(e.PosFlanger >= 0 && e.PosFlanger < e.RingFlanger && e.RingFlanger <= kFlangerLineLength)
+        ASSERT_TRUE(e.Frame.PosLong >= 0 && e.Frame.PosLong < e.Frame.RingLong && e.Frame.RingLong <= kLongLineLength) << Context;
+        ASSERT_TRUE(e.Frame.PosSecond >= 0 && e.Frame.PosSecond < e.Frame.RingSecond && e.Frame.RingSecond <= kSecondLineLength) << Context;
+        ASSERT_TRUE(e.Frame.PosFlanger >= 0 && e.Frame.PosFlanger < e.Frame.RingFlanger && e.Frame.RingFlanger <= kFlangerLineLength)
             << Context;
-        ASSERT_TRUE(e.PosTenth >= 0 && e.PosTenth < e.RingTenth && e.RingTenth <= kCombLineLength) << Context;
+        ASSERT_TRUE(e.Frame.PosTenth >= 0 && e.Frame.PosTenth < e.Frame.RingTenth && e.Frame.RingTenth <= kCombLineLength) << Context;
     }
 
     void RunBlock(int32_t n) {
