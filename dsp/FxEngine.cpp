@@ -47,8 +47,8 @@ void TFxEngine::PrepareLines(float sampleRate) {
     auto prepare = [](TSampleBuffer& b, int64_t used) { PrepareBuffer(b, used); };
     Delay.PrepareLines(8 * int64_t(sr));
     for (TSampleBuffer* b : {&RngLineL.Buffer, &RngLineR.Buffer}) prepare(*b, 8 * int64_t(sr));
-    for (TSampleBuffer* b : {&GliLineL.Buffer, &GliLineR.Buffer}) prepare(*b, sr);
-    for (TSampleBuffer* b : {&FlaLineL.Buffer, &FlaLineR.Buffer}) prepare(*b, sr / 100 + 1);
+    Glide.PrepareLines(sr);
+    Flanger.PrepareLines(sr / 100 + 1);
     for (size_t k = 0; k < size_t(kCombs); ++k) {
         prepare(ChdLinesL[k].Buffer, sr / 10 + 1);
         prepare(ChdLinesR[k].Buffer, sr / 10 + 1);
@@ -100,8 +100,8 @@ template <int32_t Fx>
         SpanCycleStart[size_t(j)] = Frame.CycleRestart == 0.0f ? 1 : 0;
         RecordScope();
         if constexpr (Fx == 0) Delay.Step(Frame);
-        ProcessGlide(Fx);
-        ProcessFlanger(Fx);
+        if constexpr (Fx == 1) Glide.Step(Frame);
+        if constexpr (Fx == 2) Flanger.Step(Frame);
         ProcessPhaser(Fx);
         ProcessDecimator(Fx);
         ProcessSlicer(Fx);
@@ -125,6 +125,8 @@ template <int32_t Fx>
     span.CycleStart = SpanCycleStart.data();
     span.Count = j;
     if constexpr (Fx != 0) Delay.Deselected(span);
+    if constexpr (Fx != 1) Glide.Deselected(span);
+    if constexpr (Fx != 2) Flanger.Deselected(span);
     return i + j;
 }
 

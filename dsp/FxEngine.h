@@ -7,6 +7,8 @@
 #include "dsp/BuffersClass.h"
 #include "dsp/FiltresClass.h"
 #include "dsp/FxFrame.h"
+#include "dsp/FxFlanger.h"
+#include "dsp/FxGlide.h"
 #include "dsp/FxSyncedDelay.h"
 #include "dsp/Numbers.h"
 #include "dsp/OscillosClass.h"
@@ -68,8 +70,6 @@ public:
     void AdvanceWritePositions();
     void ProcessLfo(int32_t wave);
     void RecordScope();
-    void ProcessGlide(int32_t selectedFx);
-    void ProcessFlanger(int32_t selectedFx);
     void ProcessPhaser(int32_t selectedFx);
     void ProcessDecimator(int32_t selectedFx);
     void ProcessSlicer(int32_t selectedFx);
@@ -107,8 +107,6 @@ public:
     Shared<float> SyncSlice = 0.0f;
     Shared<int32_t> LfoWave = 0;
     Shared<float> LfoAmp = 0.0f, LfoPhase = 0.0f, LfoRate = 0.0f;
-    Shared<float> GliAmp = 0.0f, GliCtrl1 = 0.0f, GliCtrl2 = 0.0f;
-    Shared<float> FlaDelay = 0.0f, FlaFeedback = 0.0f, FlaDamp = 0.0f;
     Shared<float> PhaFreq = 0.0f, PhaFeedback = 0.0f;
     Shared<int32_t> PhaDepth = 0;
     Shared<int32_t> DecHold = 0;
@@ -131,15 +129,8 @@ public:
 
     // ---- the effects ----
     TSyncedDelay Delay;
-
-    // ---- Glide & Drift ----
-    Tdelay4p GliLineL{kSecondLineLength}, GliLineR{kSecondLineLength};
-    float GliDepth = 0;
-
-    // ---- Flanger ----
-    Tdelay4p FlaLineL{kFlangerLineLength}, FlaLineR{kFlangerLineLength};
-    TLp1 FlaLowL, FlaLowR;
-    float FlaBackL = 0, FlaBackR = 0;
+    TGlide Glide;
+    TFlanger Flanger;
 
     // ---- Phaser ----
     std::array<TAp11, kPhaserStages> PhaStagesL{}, PhaStagesR{};
@@ -256,8 +247,8 @@ inline void TFxEngine::RecordScope() {
 inline void TFxEngine::PickWetPair(int32_t selectedFx) {
     switch (selectedFx) {
     case 0: WetL = Delay.WetL(); WetR = Delay.WetR(); break;
-    case 1: WetL = GliLineL.Output; WetR = GliLineR.Output; break;
-    case 2: WetL = FlaLineL.Output; WetR = FlaLineR.Output; break;
+    case 1: WetL = Glide.WetL(); WetR = Glide.WetR(); break;
+    case 2: WetL = Flanger.WetL(); WetR = Flanger.WetR(); break;
     case 3: WetL = PhaOutL; WetR = PhaOutR; break;
     case 4: WetL = DecOutL; WetR = DecOutR; break;
     case 5: WetL = SliOutL; WetR = SliOutR; break;
@@ -286,8 +277,6 @@ inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
     right = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InR) + Wide(WetR) * mix) * amp));
 }
 
-#include "dsp/FxGlide.h"
-#include "dsp/FxFlanger.h"
 #include "dsp/FxPhaser.h"
 #include "dsp/FxDecimator.h"
 #include "dsp/FxSlicer.h"

@@ -1,27 +1,55 @@
-// Flanger, one frame: a short delay swept by the LFO with inverted, low-passed feedback.
-// Audio thread only.
+// Flanger: a short delay swept by the LFO with inverted, low-passed feedback. Audio thread only,
+// except the working values.
 #pragma once
 
-#include "dsp/FxEngine.h"
+#include "dsp/BuffersClass.h"
+#include "dsp/FiltresClass.h"
+#include "dsp/FxFrame.h"
+#include "dsp/Numbers.h"
+#include "dsp/Shared.h"
 
 // Deselected, the lines keep recording with the last feedback sample held, so a constant offset
 // goes into them.
-inline void TFxEngine::ProcessFlanger(int32_t selectedFx) {
-    const Wide feedback = FlaFeedback;
-    FlaLineL.Write(Frame.PosFlanger, float(Wide(Frame.InL) + Wide(FlaBackL) * feedback));
-    FlaLineR.Write(Frame.PosFlanger, float(Wide(Frame.InR) + Wide(FlaBackR) * feedback));
-    if (selectedFx != 2) return;
+class TFlanger final {
+public:
+    void Step(const TFxFrame& f) {
+        const Wide feedback = FlaFeedback;
+        FlaLineL.Write(f.PosFlanger, float(Wide(f.InL) + Wide(FlaBackL) * feedback));
+        FlaLineR.Write(f.PosFlanger, float(Wide(f.InR) + Wide(FlaBackR) * feedback));
 
-    const Wide delay = FlaDelay, amount = LfoAmp;
-    const float dL = float(delay + delay * amount * (Wide(Frame.LfoModL) - 1.0));
-    const float dR = float(delay + delay * amount * (Wide(Frame.LfoModR) - 1.0));
-    FlaLineL.Read(Frame.PosFlanger, Frame.RingFlanger, dL);
-    FlaLineR.Read(Frame.PosFlanger, Frame.RingFlanger, dR);
-    const float rate = float(int32_t(SrInt));
-    const float damp = FlaDamp;
-    FlaLowL.Tick(FlaLineL.Output, damp, rate);
-    FlaLowR.Tick(FlaLineR.Output, damp, rate);
-    // Written next frame: each pass round the loop takes the read delay plus one sample.
-    FlaBackL = FlaLowL.Output;
-    FlaBackR = FlaLowR.Output;
-}
+        const Wide delay = FlaDelay, amount = f.LfoAmp;
+        const float dL = float(delay + delay * amount * (Wide(f.LfoModL) - 1.0));
+        const float dR = float(delay + delay * amount * (Wide(f.LfoModR) - 1.0));
+        FlaLineL.Read(f.PosFlanger, f.RingFlanger, dL);
+        FlaLineR.Read(f.PosFlanger, f.RingFlanger, dR);
+        const float rate = float(f.SrInt);
+        const float damp = FlaDamp;
+        FlaLowL.Tick(FlaLineL.Output, damp, rate);
+        FlaLowR.Tick(FlaLineR.Output, damp, rate);
+        // Written next frame: each pass round the loop takes the read delay plus one sample.
+        FlaBackL = FlaLowL.Output;
+        FlaBackR = FlaLowR.Output;
+    }
+
+    void Deselected(const TFxSpan& s) {
+        const Wide feedback = FlaFeedback;
+        RecordPair(FlaLineL.Buffer.data(), FlaLineR.Buffer.data(), s.First.PosFlanger, s.First.RingFlanger, s,
+                   Wide(FlaBackL) * feedback, Wide(FlaBackR) * feedback,
+                   [](float in, Wide back) { return float(Wide(in) + back); });
+    }
+
+    void PrepareLines(int64_t used) {
+        PrepareBuffer(FlaLineL.Buffer, used);
+        PrepareBuffer(FlaLineR.Buffer, used);
+    }
+
+    float WetL() const { return FlaLineL.Output; }
+    float WetR() const { return FlaLineR.Output; }
+
+    // Working values (written by parameter changes on any thread).
+    Shared<float> FlaDelay = 0.0f, FlaFeedback = 0.0f, FlaDamp = 0.0f;
+
+    Tdelay4p FlaLineL{kFlangerLineLength}, FlaLineR{kFlangerLineLength};
+    TLp1 FlaLowL, FlaLowR;
+    float FlaBackL = 0, FlaBackR = 0;
+};

@@ -58,3 +58,13 @@ inline void RecordRing(float* line, int32_t pos, int32_t length, int32_t n, Valu
         if (pos >= length) pos = 0;
     }
 }
+
+// Records the span's input pair into a pair of ring lines from `pos` on: each sample as
+// record(input, back), with the channel's `back` held over the span.
+template <class Record>
+inline void RecordPair(float* lineL, float* lineR, int32_t pos, int32_t length, const TFxSpan& s, Wide backL,
+                       Wide backR, Record record) {
+    const float *inL = s.InL, *inR = s.InR;
+    RecordRing(lineL, pos, length, s.Count, [=](int32_t j) { return record(inL[j], backL); });
+    RecordRing(lineR, pos, length, s.Count, [=](int32_t j) { return record(inR[j], backR); });
+}

@@ -30,12 +30,9 @@ public:
 
     void Deselected(const TFxSpan& s) {
         const Wide feedback = DelFeedback;
-        const Wide backL = Wide(DelHighL.Output) * feedback, backR = Wide(DelHighR.Output) * feedback;
-        const float *inL = s.InL, *inR = s.InR;
-        RecordRing(DelLineL.Buffer.data(), s.First.PosLong, s.First.RingLong, s.Count,
-                   [=](int32_t j) { return Record(inL[j], backL); });
-        RecordRing(DelLineR.Buffer.data(), s.First.PosLong, s.First.RingLong, s.Count,
-                   [=](int32_t j) { return Record(inR[j], backR); });
+        RecordPair(DelLineL.Buffer.data(), DelLineR.Buffer.data(), s.First.PosLong, s.First.RingLong, s,
+                   Wide(DelHighL.Output) * feedback, Wide(DelHighR.Output) * feedback,
+                   [](float in, Wide back) { return Record(in, back); });
     }
 
     void PrepareLines(int64_t used) {

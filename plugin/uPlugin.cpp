@@ -256,11 +256,11 @@ void APlugin::ParameterChanged(int32_t index) {
     case kDelFbck: e.Delay.DelFeedback = float(v * 2.0 - 1.0); break;
     case kDelDmpLow: e.Delay.DelDampLow = float(v * 10000.0); break;
     case kDelDmpHigh: e.Delay.DelDampHigh = float(v * 10000.0); break;
-    case kGliAmp: e.GliAmp = float(v); break;
-    case kGliCtrl1: e.GliCtrl1 = float(v * 2.0 - 1.0); break;
-    case kGliCtrl2: e.GliCtrl2 = float(v * 2.0 - 1.0); break;
-    case kFlaFbck: e.FlaFeedback = float(v * -0.98); break;
-    case kFlaDmp: e.FlaDamp = float(v * 10000.0); break;
+    case kGliAmp: e.Glide.GliAmp = float(v); break;
+    case kGliCtrl1: e.Glide.GliCtrl1 = float(v * 2.0 - 1.0); break;
+    case kGliCtrl2: e.Glide.GliCtrl2 = float(v * 2.0 - 1.0); break;
+    case kFlaFbck: e.Flanger.FlaFeedback = float(v * -0.98); break;
+    case kFlaDmp: e.Flanger.FlaDamp = float(v * 10000.0); break;
     case kPhaFrq: e.PhaFreq = float(v * 10000.0 + 100.0); break;
     case kPhaDpt: e.PhaDepth = RoundInt(float(v * 5.0)); break;
     case kPhaFbck: e.PhaFeedback = float(v * -0.99); break;
@@ -279,7 +279,7 @@ void APlugin::ParameterChanged(int32_t index) {
     // Always recomputed, from the sample rate and tempo of the most recent block.
     const Wide sv = getParameter(kSyncedValue);
     e.DecHold = RoundInt(float(Wide(getParameter(kDecSr)) * Wide(int32_t(e.SrInt))));
-    e.FlaDelay = float(Wide(getParameter(kFlaDel)) * Wide(int32_t(e.SrHundredth)));
+    e.Flanger.FlaDelay = float(Wide(getParameter(kFlaDel)) * Wide(int32_t(e.SrHundredth)));
     e.LfoRate = float(sv * 2.0 * Wide(float(e.BeatsPerSecond)));
     e.SyncDelayLength = RoundInt(float(sv * 2.0 * Wide(float(e.SamplesPerBeat))));
     int32_t level = RoundInt(float(Wide(getParameter(kDecBd)) * 23.0));

@@ -210,15 +210,15 @@ struct ScriptedRender : PluginFixture {
             Hash.Add(e.ScopeL[size_t(j)]);
             Hash.Add(e.ScopeR[size_t(j)]);
         }
-        for (float v : {e.Frame.LfoRawL, e.Frame.LfoRawR, e.Delay.DelLineL.Output, e.Delay.DelLineR.Output, e.GliLineL.Output,
-                        e.GliLineR.Output, e.FlaLineL.Output, e.FlaLineR.Output, e.PhaOutL, e.PhaOutR,
+        for (float v : {e.Frame.LfoRawL, e.Frame.LfoRawR, e.Delay.DelLineL.Output, e.Delay.DelLineR.Output, e.Glide.GliLineL.Output,
+                        e.Glide.GliLineR.Output, e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output, e.PhaOutL, e.PhaOutR,
                         e.DecOutL, e.DecOutR, e.SliOutL, e.SliOutR, e.RngOutL, e.RngOutR, e.ChdOutL,
                         e.ChdOutR})
             Hash.Add(v);
         // Each effect's pair again on its own, so that a failing render names the effect that went astray.
         const std::pair<float, float> pairs[kNumEffects] = {
-            {e.Delay.DelLineL.Output, e.Delay.DelLineR.Output}, {e.GliLineL.Output, e.GliLineR.Output},
-            {e.FlaLineL.Output, e.FlaLineR.Output}, {e.PhaOutL, e.PhaOutR}, {e.DecOutL, e.DecOutR},
+            {e.Delay.DelLineL.Output, e.Delay.DelLineR.Output}, {e.Glide.GliLineL.Output, e.Glide.GliLineR.Output},
+            {e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output}, {e.PhaOutL, e.PhaOutR}, {e.DecOutL, e.DecOutR},
             {e.SliOutL, e.SliOutR}, {e.RngOutL, e.RngOutR}, {e.ChdOutL, e.ChdOutR}};
         for (int32_t k = 0; k < kNumEffects; ++k) {
             EffectHash[size_t(k)].Add(pairs[k].first);

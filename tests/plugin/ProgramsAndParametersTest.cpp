@@ -152,7 +152,7 @@ TEST_F(ProgramsAndParameters, TempoDerivedValuesFollowTheLastBlock) {
     EXPECT_EQ(int32_t(Plugin->Engine.SyncDelayLength), 22050);
     EXPECT_EQ(float(Plugin->Engine.LfoRate), 2.0f);
     Host.SetParameter(kFlaDel, 0.5f);
-    EXPECT_EQ(float(Plugin->Engine.FlaDelay), 220.5f);
+    EXPECT_EQ(float(Plugin->Engine.Flanger.FlaDelay), 220.5f);
     Host.SetParameter(kDecSr, 1.0f);
     EXPECT_EQ(int32_t(Plugin->Engine.DecHold), 44100);
     SetTime(48000.0, 90.0, true);

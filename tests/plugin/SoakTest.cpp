@@ -153,14 +153,14 @@ struct Soak : PluginFixture {
         Note("synced delay low-pass R", e.Delay.DelLowR);
         Note("synced delay high-pass L", e.Delay.DelHighL);
         Note("synced delay high-pass R", e.Delay.DelHighR);
-        Note("glide line L", e.GliLineL, e.Frame.PosSecond, whole);
-        Note("glide line R", e.GliLineR, e.Frame.PosSecond, whole);
-        Note("flanger line L", e.FlaLineL, e.Frame.PosFlanger, whole);
-        Note("flanger line R", e.FlaLineR, e.Frame.PosFlanger, whole);
-        Note("flanger low-pass L", e.FlaLowL);
-        Note("flanger low-pass R", e.FlaLowR);
-        Note("flanger return L", e.FlaBackL);
-        Note("flanger return R", e.FlaBackR);
+        Note("glide line L", e.Glide.GliLineL, e.Frame.PosSecond, whole);
+        Note("glide line R", e.Glide.GliLineR, e.Frame.PosSecond, whole);
+        Note("flanger line L", e.Flanger.FlaLineL, e.Frame.PosFlanger, whole);
+        Note("flanger line R", e.Flanger.FlaLineR, e.Frame.PosFlanger, whole);
+        Note("flanger low-pass L", e.Flanger.FlaLowL);
+        Note("flanger low-pass R", e.Flanger.FlaLowR);
+        Note("flanger return L", e.Flanger.FlaBackL);
+        Note("flanger return R", e.Flanger.FlaBackR);
         for (size_t s = 0; s < size_t(kPhaserStages); ++s) {
             Note("phaser stage L", e.PhaStagesL[s].State);
             Note("phaser stage L", e.PhaStagesL[s].Output);
