@@ -2,58 +2,26 @@
 
 #include "dsp/ConvertersClass.h"
 
-#include <algorithm>
 #include <cmath>
-
-const std::array<int32_t, 24> kDecLevelTable = {
-    1,     2,     4,      8,      16,     32,     64,      128,     256,     512,     1024,    2048,
-    4096,  16384, 32768,  65536,  131072, 262144, 524288,  1048576, 2097152, 4194304, 8388608, 16777216};
-
-const std::array<std::array<int32_t, 3>, 15> kChordTable = {{{-5, 0, 3},
-                                                             {0, 3, 7},
-                                                             {-5, 0, 4},
-                                                             {0, 4, 7},
-                                                             {-3, 0, 5},
-                                                             {0, 5, 9},
-                                                             {-4, 0, 3},
-                                                             {0, 3, 8},
-                                                             {-4, 0, 5},
-                                                             {0, 5, 8},
-                                                             {-3, 0, 4},
-                                                             {0, 4, 9},
-                                                             {-7, 0, 3},
-                                                             {-3, 0, 3},
-                                                             {0, 3, 9}}};
-
-TFxEngine::TFxEngine()
-    : SliceBufferL(size_t(kSliceBufferLength)),
-      SliceBufferR(size_t(kSliceBufferLength)),
-      SliEnvelope(size_t(kSlicerMaxBeat) + 1) {}
+#include <initializer_list>
 
 void TFxEngine::SeedRandom(uint64_t seed) {
     LfoOsc.Rng.Seed(seed);
-    SliRng.Seed(seed ^ 0x9E3779B97F4A7C15ULL);
+    Slicer.SliRng.Seed(seed ^ 0x9E3779B97F4A7C15ULL);
 }
-
-namespace {
-int32_t Ring(int32_t length, int32_t capacity) {
-    return length < 1 ? 1 : (length > capacity ? capacity : length);
-}
-}  // namespace
 
 void TFxEngine::PrepareLines(float sampleRate) {
     if (Started) return;
     const int32_t sr = std::isfinite(sampleRate) && sampleRate > 0.0f ? RoundInt(sampleRate) : 0;
-    auto prepare = [](TSampleBuffer& b, int64_t used) { PrepareBuffer(b, used); };
-    Delay.PrepareLines(8 * int64_t(sr));
-    for (TSampleBuffer* b : {&RngLineL.Buffer, &RngLineR.Buffer}) prepare(*b, 8 * int64_t(sr));
-    Glide.PrepareLines(sr);
-    Flanger.PrepareLines(sr / 100 + 1);
-    for (size_t k = 0; k < size_t(kCombs); ++k) {
-        prepare(ChdLinesL[k].Buffer, sr / 10 + 1);
-        prepare(ChdLinesR[k].Buffer, sr / 10 + 1);
-    }
-    for (TSampleBuffer* b : {&SliceBufferL, &SliceBufferR}) prepare(*b, 4 * int64_t(sr) + 1);
+    auto prepare = [](std::initializer_list<TDelayMono*> lines, int64_t used) {
+        for (TDelayMono* line : lines) PrepareBuffer(line->Buffer, used);
+    };
+    prepare({&Delay.DelLineL, &Delay.DelLineR, &Ringer.RngLineL, &Ringer.RngLineR}, 8 * int64_t(sr));
+    prepare({&Glide.GliLineL, &Glide.GliLineR}, sr);
+    prepare({&Flanger.FlaLineL, &Flanger.FlaLineR}, sr / 100 + 1);
+    for (size_t k = 0; k < size_t(kCombs); ++k)
+        prepare({&TriCombs.ChdLinesL[k], &TriCombs.ChdLinesR[k]}, sr / 10 + 1);
+    for (TSampleBuffer* b : {&Slicer.SliceBufferL, &Slicer.SliceBufferR}) PrepareBuffer(*b, 4 * int64_t(sr) + 1);
 }
 
 void TFxEngine::BeginBlock(const TBlockTime& time) {
@@ -66,19 +34,14 @@ void TFxEngine::BeginBlock(const TBlockTime& time) {
     SrInt = sr;
     SrTimes8 = 8 * sr;
     ScopeInterval = RoundInt(float(Wide(sr) / 228.0));
-    SrHundredth = RoundInt(float(Wide(sr) / 100.0));
-    SrTenth = RoundInt(float(Wide(sr) / 10.0));
+    SrHundredth = SamplesIn(sr, 100.0);
+    SrTenth = SamplesIn(sr, 10.0);
     const float bps = float(Wide(float(Tempo)) / 60.0);
     BeatsPerSecond = bps;
     const float spb = float(1.0 / Wide(bps));
     SecondsPerBeat = spb;
     SamplesPerBeat = float(Wide(sr) * Wide(spb));
-    Frame.SrInt = sr;
-    Frame.SamplesPerBeat = SamplesPerBeat;
-    Frame.RingLong = Ring(SrTimes8, kLongLineLength);
-    Frame.RingSecond = Ring(SrInt, kSecondLineLength);
-    Frame.RingFlanger = Ring(SrHundredth, kFlangerLineLength);
-    Frame.RingTenth = Ring(SrTenth, kCombLineLength);
+    Frame.SetRate(sr, SamplesPerBeat);
 }
 
 // Flattened: every step is inlined, so the tests of the selection against the constant Fx fold away.
@@ -102,11 +65,11 @@ template <int32_t Fx>
         if constexpr (Fx == 0) Delay.Step(Frame);
         if constexpr (Fx == 1) Glide.Step(Frame);
         if constexpr (Fx == 2) Flanger.Step(Frame);
-        ProcessPhaser(Fx);
-        ProcessDecimator(Fx);
-        ProcessSlicer(Fx);
-        ProcessRinger(Fx);
-        ProcessTriCombs(Fx);
+        if constexpr (Fx == 3) Phaser.Step(Frame);
+        if constexpr (Fx == 4) Decimator.Step(Frame);
+        if constexpr (Fx == 5) Slicer.Step(Frame);
+        if constexpr (Fx == 6) Ringer.Step(Frame);
+        if constexpr (Fx == 7) TriCombs.Step(Frame);
         PickWetPair(Fx);
         CheckCycle();
         // The next frame's LFO, ticked now (after the cycle check that may restart it): the sweeps
@@ -118,8 +81,9 @@ template <int32_t Fx>
         selected = SelectedFx;
     } while (j < most && EffectCase(selected) == Fx);
 
-    // What the deselected effects do over those frames. They share nothing with the selected one
-    // or each other, so running them after it leaves every line as the frame order would.
+    // What the deselected effects do over those frames (the phaser and the decimator keep no
+    // history, so nothing). They share nothing with the selected one or each other, so running
+    // them after it leaves every line and counter as the frame order would.
     span.InL = SpanInL.data();
     span.InR = SpanInR.data();
     span.CycleStart = SpanCycleStart.data();
@@ -127,6 +91,9 @@ template <int32_t Fx>
     if constexpr (Fx != 0) Delay.Deselected(span);
     if constexpr (Fx != 1) Glide.Deselected(span);
     if constexpr (Fx != 2) Flanger.Deselected(span);
+    if constexpr (Fx != 5) Slicer.Deselected(span);
+    if constexpr (Fx != 6) Ringer.Deselected(span);
+    if constexpr (Fx != 7) TriCombs.Deselected(span);
     return i + j;
 }
 

@@ -1,18 +1,20 @@
-// The effect's audio engine: the state every effect routine shares, the DSP objects of the eight
-// effects and the LFO, and the per-frame loop that runs them. Audio thread only, except the
-// Shared words: working values written by parameter changes on any thread, and the tempo and
-// scope values that the parameter handler and the editor read.
+// The effect's audio engine: the eight effects, what they share (the frame: input pair, write
+// positions, rates and tempo, LFO, cycle check), the scope and the per-frame loop. Audio thread
+// only, except the Shared words: working values written by parameter changes on any thread, and
+// the tempo and scope values that the parameter handler and the editor read.
 #pragma once
 
-#include "dsp/BuffersClass.h"
-#include "dsp/FiltresClass.h"
-#include "dsp/FxFrame.h"
+#include "dsp/FxDecimator.h"
 #include "dsp/FxFlanger.h"
+#include "dsp/FxFrame.h"
 #include "dsp/FxGlide.h"
+#include "dsp/FxPhaser.h"
+#include "dsp/FxRinger.h"
+#include "dsp/FxSlicer.h"
 #include "dsp/FxSyncedDelay.h"
+#include "dsp/FxTriCombs.h"
 #include "dsp/Numbers.h"
 #include "dsp/OscillosClass.h"
-#include "dsp/Random.h"
 #include "dsp/Shared.h"
 
 #include <array>
@@ -20,32 +22,9 @@
 #include <cstdint>
 #include <limits>
 
-constexpr int32_t kSliceBufferLength = 1536001;  // slicer record buffers, index 0..1,536,000
-constexpr int32_t kSliceBufferLast = kSliceBufferLength - 1;
-// The slicer's bar (four beats) must fit its record buffers: slower beats are cut to this length.
-constexpr int32_t kSlicerMaxBeat = kSliceBufferLast / 4;
-constexpr int32_t kScopeLength = 113;            // entries 0..111 are shown
-constexpr int32_t kPhaserStages = 6;
-constexpr int32_t kCombs = 3;
+constexpr int32_t kScopeLength = 113;   // entries 0..111 are shown
 constexpr int32_t kEffectCount = 8;     // effect indices 0..7
 constexpr int32_t kNoEffect = -1;       // what a selection outside them runs: every effect deselected
-
-extern const std::array<int32_t, 24> kDecLevelTable;
-extern const std::array<std::array<int32_t, 3>, 15> kChordTable;
-
-// The largest whole number k for which k > q is false: floor(q), with NaN and very large q above
-// every counter and very negative q below every counter.
-int64_t WholeNotAbove(Wide q);
-
-// The slicer's limits for its three counters at one beat length (already cut to the buffers),
-// speed and quantisation: the bar 4 x beat, the slice beat / speed, the random change beat / quant.
-struct TSlicerLimits {
-    TSlicerLimits() = default;
-    TSlicerLimits(float beat, int32_t speed, int32_t quant);
-    float Beat = -1.0f;
-    int32_t Speed = 0, Quant = 0;
-    int64_t Bar = 0, Slice = 0, Change = 0;
-};
 
 // What the host told us about time for one block, already checked and defaulted.
 struct TBlockTime {
@@ -57,24 +36,16 @@ struct TBlockTime {
 
 class TFxEngine {
 public:
-    TFxEngine();
-
     // Per block, before the first frame: tempo and sample-rate values, stored as 32-bit floats.
     void BeginBlock(const TBlockTime& time);
     // Runs n frames; non-finite input samples are taken as silence.
     void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
 
-    // Per-frame steps, in the order the loop runs them; defined inline (the effects in their own
-    // headers) so that the loop compiled for one selected effect keeps only what that effect runs.
+    // Per-frame steps of the engine itself, in the order the loop runs them around the effects.
     void ReadInputFrame(float left, float right);
     void AdvanceWritePositions();
     void ProcessLfo(int32_t wave);
     void RecordScope();
-    void ProcessPhaser(int32_t selectedFx);
-    void ProcessDecimator(int32_t selectedFx);
-    void ProcessSlicer(int32_t selectedFx);
-    void ProcessRinger(int32_t selectedFx);
-    void ProcessTriCombs(int32_t selectedFx);
     void PickWetPair(int32_t selectedFx);
     void CheckCycle();
     void WriteOutputFrame(float& left, float& right);
@@ -100,22 +71,12 @@ public:
     Shared<int32_t> SrInt = 0, SrTimes8 = 0, SrHundredth = 0, SrTenth = 0;
     int32_t ScopeInterval = 0;
 
-    // ---- working values of the parameters (written by parameter changes on any thread) ----
+    // ---- working values shared by more than one effect or with the editor ----
     Shared<int32_t> SelectedFx = 0;
     Shared<float> OutMix = 0.0f, OutAmp = 0.0f;
-    Shared<int32_t> SyncStep = 0, SyncStepCombs = 0, SyncDelayLength = 0;
-    Shared<float> SyncSlice = 0.0f;
+    Shared<int32_t> SyncDelayLength = 0;
     Shared<int32_t> LfoWave = 0;
     Shared<float> LfoAmp = 0.0f, LfoPhase = 0.0f, LfoRate = 0.0f;
-    Shared<float> PhaFreq = 0.0f, PhaFeedback = 0.0f;
-    Shared<int32_t> PhaDepth = 0;
-    Shared<int32_t> DecHold = 0;
-    Shared<float> DecLevels = 0.0f, DecSat = 0.0f;
-    Shared<int32_t> SliSpeed = 0, SliQuant = 0, SliVar = 0;
-    Shared<int32_t> SliRestart = 1;   // raised by a speed change, taken by the slicer
-    Shared<float> RngTone = 0.0f, RngFeedback = 0.0f, RngDamp = 0.0f;
-    Shared<int32_t> ChdSel = 0, ChdRoot = 0;
-    Shared<float> ChdFeedback = 0.0f;
 
     // ---- LFO ----
     TmultiDualSingle LfoOsc;
@@ -127,65 +88,15 @@ public:
     // ---- cycle check ----
     int32_t SyncDivider = 0, CycleTick = 0, PrevCycleTick = 0;
 
-    // ---- the effects ----
+    // ---- the effects, in the order of their selection numbers ----
     TSyncedDelay Delay;
     TGlide Glide;
     TFlanger Flanger;
-
-    // ---- Phaser ----
-    std::array<TAp11, kPhaserStages> PhaStagesL{}, PhaStagesR{};
-    float PhaFreqL = 0, PhaFreqR = 0, PhaOutL = 0, PhaOutR = 0;
-    float PhaOmega = 0;          // 6.2831853071795 / SrInt, rounded, for the rate below
-    int32_t PhaOmegaRate = 0;    // the SrInt PhaOmega was computed for
-
-    // ---- Decimator ----
-    float DecPhase = 0;
-    int32_t DecLastStep = 0;
-    float DecHeldL = 0, DecHeldR = 0, DecOutL = 0, DecOutR = 0;
-    // The clock increment, kept for the hold, rate and divider it was computed from.
-    Wide DecIncrement = 0.0;
-    int32_t DecIncrementHold = 0, DecIncrementRate = 0, DecIncrementStep = 0;
-    // The outputs depend on the held pair, the levels and the saturation alone: they are worked
-    // out again only when one of these changes (bit for bit).
-    std::array<uint32_t, 4> DecOutFor{};
-    bool DecOutValid = false;
-
-    // ---- Realtime slicer ----
-    TSampleBuffer SliceBufferL, SliceBufferR;
-    int32_t SliRecPos = 0, SliPos = -1, SliReadPos = -1, SliChangeCount = 0, SliChoice = 0;
-    float SliChance = 0;
-    uint8_t SliReverse = 0;
-    TSampleBuffer SliEnvelope;        // room for the longest slice
-    int32_t SliEnvelopeLength = 0;    // entries in use
-    float SliOutL = 0, SliOutR = 0;
-    TRandom SliRng;
-    TSlicerLimits SliLimits;
-    // The read position of the slice's first sample, for the choice, synced value, direction and
-    // beat it was worked out for.
-    int32_t SliStart = 0, SliStartChoice = -1;
-    uint32_t SliStartSync = 0;
-    uint8_t SliStartReverse = 0;
-    float SliStartBeat = -1.0f;
-
-    // ---- Ringer ----
-    TPara RngOsc;
-    Tdelay1p RngLineL{kLongLineLength}, RngLineR{kLongLineLength};
-    TLp1 RngLowL, RngLowR;
-    float RngOutL = 0, RngOutR = 0;
-
-    // ---- TriCombs ----
-    std::array<Tdelay2p, kCombs> ChdLinesL{Tdelay2p{kCombLineLength}, Tdelay2p{kCombLineLength},
-                                           Tdelay2p{kCombLineLength}};
-    std::array<Tdelay2p, kCombs> ChdLinesR{Tdelay2p{kCombLineLength}, Tdelay2p{kCombLineLength},
-                                           Tdelay2p{kCombLineLength}};
-    std::array<TLp1, kCombs> ChdGlide{}, ChdLowL{}, ChdLowR{};
-    std::array<float, kCombs> ChdBackL{}, ChdBackR{};
-    int32_t ChdNote = 0;
-    float ChdOutL = 0, ChdOutR = 0;
-    // The glides' targets (delays in samples) for the chord row, base note and rate they were
-    // worked out for.
-    std::array<float, kCombs> ChdTargets{};
-    int32_t ChdTargetsRow = -1, ChdTargetsNote = 0, ChdTargetsRate = 0;
+    TPhaser Phaser;
+    TDecimator Decimator;
+    TSlicer Slicer;
+    TRinger Ringer;
+    TTriCombs TriCombs;
 
 private:
     // A span of frames from i on while the selection stays `Fx`: the selected effect frame by
@@ -216,13 +127,7 @@ inline void TFxEngine::ReadInputFrame(float left, float right) {
     Frame.SyncDelayLength = SyncDelayLength;
 }
 
-inline void TFxEngine::AdvanceWritePositions() {
-    TFxFrame& f = Frame;
-    if (++f.PosLong >= f.RingLong) f.PosLong = 0;
-    if (++f.PosFlanger >= f.RingFlanger) f.PosFlanger = 0;
-    if (++f.PosSecond >= f.RingSecond) f.PosSecond = 0;
-    if (++f.PosTenth >= f.RingTenth) f.PosTenth = 0;
-}
+inline void TFxEngine::AdvanceWritePositions() { Frame.Advance(); }
 
 inline void TFxEngine::ProcessLfo(int32_t wave) {
     LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
@@ -245,17 +150,20 @@ inline void TFxEngine::RecordScope() {
 }
 
 inline void TFxEngine::PickWetPair(int32_t selectedFx) {
+    TWetPair wet{0.0f, 0.0f};
     switch (selectedFx) {
-    case 0: WetL = Delay.WetL(); WetR = Delay.WetR(); break;
-    case 1: WetL = Glide.WetL(); WetR = Glide.WetR(); break;
-    case 2: WetL = Flanger.WetL(); WetR = Flanger.WetR(); break;
-    case 3: WetL = PhaOutL; WetR = PhaOutR; break;
-    case 4: WetL = DecOutL; WetR = DecOutR; break;
-    case 5: WetL = SliOutL; WetR = SliOutR; break;
-    case 6: WetL = RngOutL; WetR = RngOutR; break;
-    case 7: WetL = ChdOutL; WetR = ChdOutR; break;
-    default: WetL = 0.0f; WetR = 0.0f; break;
+    case 0: wet = Delay.Wet(); break;
+    case 1: wet = Glide.Wet(); break;
+    case 2: wet = Flanger.Wet(); break;
+    case 3: wet = Phaser.Wet(); break;
+    case 4: wet = Decimator.Wet(); break;
+    case 5: wet = Slicer.Wet(); break;
+    case 6: wet = Ringer.Wet(); break;
+    case 7: wet = TriCombs.Wet(); break;
+    default: break;
     }
+    WetL = wet.L;
+    WetR = wet.R;
 }
 
 inline void TFxEngine::CheckCycle() {
@@ -276,9 +184,3 @@ inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
     left = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InL) + Wide(WetL) * mix) * amp));
     right = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InR) + Wide(WetR) * mix) * amp));
 }
-
-#include "dsp/FxPhaser.h"
-#include "dsp/FxDecimator.h"
-#include "dsp/FxSlicer.h"
-#include "dsp/FxRinger.h"
-#include "dsp/FxTriCombs.h"

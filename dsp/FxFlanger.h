@@ -14,8 +14,8 @@ class TFlanger final {
 public:
     void Step(const TFxFrame& f) {
         const Wide feedback = FlaFeedback;
-        FlaLineL.Write(f.PosFlanger, float(Wide(f.InL) + Wide(FlaBackL) * feedback));
-        FlaLineR.Write(f.PosFlanger, float(Wide(f.InR) + Wide(FlaBackR) * feedback));
+        FlaLineL.Write(f.PosFlanger, PlusBack(f.InL, Wide(FlaBackL) * feedback));
+        FlaLineR.Write(f.PosFlanger, PlusBack(f.InR, Wide(FlaBackR) * feedback));
 
         const Wide delay = FlaDelay, amount = f.LfoAmp;
         const float dL = float(delay + delay * amount * (Wide(f.LfoModL) - 1.0));
@@ -34,17 +34,11 @@ public:
     void Deselected(const TFxSpan& s) {
         const Wide feedback = FlaFeedback;
         RecordPair(FlaLineL.Buffer.data(), FlaLineR.Buffer.data(), s.First.PosFlanger, s.First.RingFlanger, s,
-                   Wide(FlaBackL) * feedback, Wide(FlaBackR) * feedback,
-                   [](float in, Wide back) { return float(Wide(in) + back); });
+                   Wide(FlaBackL) * feedback, Wide(FlaBackR) * feedback, PlusBack);
     }
 
-    void PrepareLines(int64_t used) {
-        PrepareBuffer(FlaLineL.Buffer, used);
-        PrepareBuffer(FlaLineR.Buffer, used);
-    }
 
-    float WetL() const { return FlaLineL.Output; }
-    float WetR() const { return FlaLineR.Output; }
+    TWetPair Wet() const { return {FlaLineL.Output, FlaLineR.Output}; }
 
     // Working values (written by parameter changes on any thread).
     Shared<float> FlaDelay = 0.0f, FlaFeedback = 0.0f, FlaDamp = 0.0f;

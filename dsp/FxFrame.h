@@ -16,7 +16,20 @@ constexpr int32_t kCombLineLength = 25000;       // 0.1 s at 192 kHz, with room
 // The most frames one span of deselected work covers.
 constexpr int32_t kSpanLength = 512;
 
+// Samples in 1/divisor of a second at `sr`, rounded: the rate-derived lengths of a block.
+int32_t SamplesIn(int32_t sr, Wide divisor);
+
 struct TFxFrame {
+    // The block's rate and beat, and the rings they give.
+    void SetRate(int32_t sr, float samplesPerBeat);
+    // One frame on: every write position one step round its ring.
+    void Advance() {
+        if (++PosLong >= RingLong) PosLong = 0;
+        if (++PosFlanger >= RingFlanger) PosFlanger = 0;
+        if (++PosSecond >= RingSecond) PosSecond = 0;
+        if (++PosTenth >= RingTenth) PosTenth = 0;
+    }
+
     float InL = 0, InR = 0;
     // Shared delay write positions, and their ring lengths: SrTimes8, SrInt, SrHundredth and SrTenth
     // cut to the line capacities above 192 kHz and kept at least 1, so no position or tap leaves its
@@ -32,6 +45,11 @@ struct TFxFrame {
     int32_t SyncDelayLength = 0;
     // 0 on the frames after the cycle check found the song at a cycle start, else 1.
     float CycleRestart = 1.0f;
+};
+
+// What an effect hands the output mix.
+struct TWetPair {
+    float L, R;
 };
 
 // Frames the selection stayed the same for: their inputs (already taken as silence where not
@@ -58,6 +76,9 @@ inline void RecordRing(float* line, int32_t pos, int32_t length, int32_t n, Valu
         if (pos >= length) pos = 0;
     }
 }
+
+// A line's input: the frame's input plus the feedback held for it.
+inline constexpr auto PlusBack = [](float in, Wide back) { return float(Wide(in) + back); };
 
 // Records the span's input pair into a pair of ring lines from `pos` on: each sample as
 // record(input, back), with the channel's `back` held over the span.

@@ -34,13 +34,8 @@ public:
                    0.0, [](float in, Wide) { return in; });
     }
 
-    void PrepareLines(int64_t used) {
-        PrepareBuffer(GliLineL.Buffer, used);
-        PrepareBuffer(GliLineR.Buffer, used);
-    }
 
-    float WetL() const { return GliLineL.Output; }
-    float WetR() const { return GliLineR.Output; }
+    TWetPair Wet() const { return {GliLineL.Output, GliLineR.Output}; }
 
     // Working values (written by parameter changes on any thread).
     Shared<float> GliAmp = 0.0f, GliCtrl1 = 0.0f, GliCtrl2 = 0.0f;

@@ -35,13 +35,8 @@ public:
                    [](float in, Wide back) { return Record(in, back); });
     }
 
-    void PrepareLines(int64_t used) {
-        PrepareBuffer(DelLineL.Buffer, used);
-        PrepareBuffer(DelLineR.Buffer, used);
-    }
 
-    float WetL() const { return DelLineL.Output; }
-    float WetR() const { return DelLineR.Output; }
+    TWetPair Wet() const { return {DelLineL.Output, DelLineR.Output}; }
 
     // Working values (written by parameter changes on any thread).
     Shared<float> DelFeedback = 0.0f, DelDampLow = 0.0f, DelDampHigh = 0.0f;

@@ -185,9 +185,9 @@ APlugin::APlugin(audioMasterCallback master, TEditorFormFactory editorForm)
     Engine.Frame.PosLong = -1;
     Engine.Frame.PosFlanger = -1;
     Engine.Frame.PosSecond = -1;
-    Engine.SliPos = -1;
-    Engine.SliReadPos = -1;
-    Engine.SliRestart = 1;
+    Engine.Slicer.SliPos = -1;
+    Engine.Slicer.SliReadPos = -1;
+    Engine.Slicer.SliRestart = 1;
     setProgram(0);
 }
 
@@ -249,9 +249,9 @@ void APlugin::ParameterChanged(int32_t index) {
     case kOutMix: e.OutMix = float(v); break;
     case kOutAmp: e.OutAmp = float(v); break;
     case kSyncedValue:
-        e.SyncStep = RoundInt(float(v * 8.0));
-        e.SyncSlice = float(v * 7.9);
-        e.SyncStepCombs = RoundInt(float(v * 8.0));
+        e.Decimator.SyncStep = RoundInt(float(v * 8.0));
+        e.Slicer.SyncSlice = float(v * 7.9);
+        e.TriCombs.SyncStepCombs = RoundInt(float(v * 8.0));
         break;
     case kDelFbck: e.Delay.DelFeedback = float(v * 2.0 - 1.0); break;
     case kDelDmpLow: e.Delay.DelDampLow = float(v * 10000.0); break;
@@ -261,33 +261,33 @@ void APlugin::ParameterChanged(int32_t index) {
     case kGliCtrl2: e.Glide.GliCtrl2 = float(v * 2.0 - 1.0); break;
     case kFlaFbck: e.Flanger.FlaFeedback = float(v * -0.98); break;
     case kFlaDmp: e.Flanger.FlaDamp = float(v * 10000.0); break;
-    case kPhaFrq: e.PhaFreq = float(v * 10000.0 + 100.0); break;
-    case kPhaDpt: e.PhaDepth = RoundInt(float(v * 5.0)); break;
-    case kPhaFbck: e.PhaFeedback = float(v * -0.99); break;
-    case kDecSat: e.DecSat = float(v * 4.0); break;
+    case kPhaFrq: e.Phaser.PhaFreq = float(v * 10000.0 + 100.0); break;
+    case kPhaDpt: e.Phaser.PhaDepth = RoundInt(float(v * 5.0)); break;
+    case kPhaFbck: e.Phaser.PhaFeedback = float(v * -0.99); break;
+    case kDecSat: e.Decimator.DecSat = float(v * 4.0); break;
     case kSliSp:
-        e.SliSpeed = RoundInt(float(v * 15.0)) + 1;
-        e.SliRestart = 1;
+        e.Slicer.SliSpeed = RoundInt(float(v * 15.0)) + 1;
+        e.Slicer.SliRestart = 1;
         break;
-    case kSliQtz: e.SliQuant = RoundInt(float(v * 7.0)) + 1; break;
-    case kSliVar: e.SliVar = RoundInt(float(v * 8.0)); break;
-    case kRngTon: e.RngTone = float(v * 2000.0 + 10.0); break;
-    case kRngFbck: e.RngFeedback = float(v); break;
-    case kRngDmp: e.RngDamp = float(v * 12000.0); break;
+    case kSliQtz: e.Slicer.SliQuant = RoundInt(float(v * 7.0)) + 1; break;
+    case kSliVar: e.Slicer.SliVar = RoundInt(float(v * 8.0)); break;
+    case kRngTon: e.Ringer.RngTone = float(v * 2000.0 + 10.0); break;
+    case kRngFbck: e.Ringer.RngFeedback = float(v); break;
+    case kRngDmp: e.Ringer.RngDamp = float(v * 12000.0); break;
     default: break;
     }
     // Always recomputed, from the sample rate and tempo of the most recent block.
     const Wide sv = getParameter(kSyncedValue);
-    e.DecHold = RoundInt(float(Wide(getParameter(kDecSr)) * Wide(int32_t(e.SrInt))));
+    e.Decimator.DecHold = RoundInt(float(Wide(getParameter(kDecSr)) * Wide(int32_t(e.SrInt))));
     e.Flanger.FlaDelay = float(Wide(getParameter(kFlaDel)) * Wide(int32_t(e.SrHundredth)));
     e.LfoRate = float(sv * 2.0 * Wide(float(e.BeatsPerSecond)));
     e.SyncDelayLength = RoundInt(float(sv * 2.0 * Wide(float(e.SamplesPerBeat))));
     int32_t level = RoundInt(float(Wide(getParameter(kDecBd)) * 23.0));
     level = level < 0 ? 0 : (level > 23 ? 23 : level);
-    e.DecLevels = float(kDecLevelTable[size_t(level)]);
-    e.ChdSel = RoundInt(float(Wide(getParameter(kChdSel)) * 14.0));
-    e.ChdRoot = RoundInt(float(Wide(getParameter(kChdRoot)) * 70.0));
-    e.ChdFeedback = float(Wide(getParameter(kChdFbck)) * 0.099999 + 0.9);
+    e.Decimator.DecLevels = float(kDecLevelTable[size_t(level)]);
+    e.TriCombs.ChdSel = RoundInt(float(Wide(getParameter(kChdSel)) * 14.0));
+    e.TriCombs.ChdRoot = RoundInt(float(Wide(getParameter(kChdRoot)) * 70.0));
+    e.TriCombs.ChdFeedback = float(Wide(getParameter(kChdFbck)) * 0.099999 + 0.9);
 }
 
 void APlugin::EditorIdle(TEditorForm* form) {

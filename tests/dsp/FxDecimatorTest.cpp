@@ -10,10 +10,10 @@ namespace {
 EngineRig EveryStepRig() {
     EngineRig rig;
     rig.E->SelectedFx = 4;
-    rig.E->SyncStep = 1;
-    rig.E->DecHold = int32_t(rig.E->SrInt);
-    rig.E->DecLevels = 16777216.0f;
-    rig.E->DecSat = 0.0f;
+    rig.E->Decimator.SyncStep = 1;
+    rig.E->Decimator.DecHold = int32_t(rig.E->SrInt);
+    rig.E->Decimator.DecLevels = 16777216.0f;
+    rig.E->Decimator.DecSat = 0.0f;
     return rig;
 }
 
@@ -32,7 +32,7 @@ TEST(Decimator, QuantisesToTheLevelCountRoundingHalvesToEven) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "levels " << c.Levels << " in " << c.In);
         EngineRig rig = EveryStepRig();
-        rig.E->DecLevels = c.Levels;
+        rig.E->Decimator.DecLevels = c.Levels;
         EXPECT_EQ(rig.Frame(c.In, -c.In), std::make_pair(c.Out, c.Out == 0.0f ? 0.0f : -c.Out));
     }
 }
@@ -46,7 +46,7 @@ TEST(Decimator, SaturatesAboveOneOnly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "sat " << c.Sat << " in " << c.In);
         EngineRig rig = EveryStepRig();
-        rig.E->DecSat = c.Sat;
+        rig.E->Decimator.DecSat = c.Sat;
         EXPECT_FLOAT_EQ(rig.Frame(c.In), c.Out);
     }
 }
@@ -72,8 +72,8 @@ TEST(Decimator, CapturesHoldOverSyncStepTimesPerSecond) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "hold " << c.Hold << " step " << c.Step);
         EngineRig rig = EveryStepRig();
-        rig.E->DecHold = c.Hold;
-        rig.E->SyncStep = c.Step;
+        rig.E->Decimator.DecHold = c.Hold;
+        rig.E->Decimator.SyncStep = c.Step;
         int32_t captures = 0;
         float last = 0.0f;
         for (int32_t i = 0; i < 44100; ++i) {
@@ -93,23 +93,23 @@ TEST(Decimator, NoClockStepsHoldTheLastCapture) {
         SCOPED_TRACE(c.Name);
         EngineRig rig = EveryStepRig();
         rig.Frame(0.25f);
-        rig.E->SyncStep = c.Step;
-        rig.E->DecHold = c.Hold;
+        rig.E->Decimator.SyncStep = c.Step;
+        rig.E->Decimator.DecHold = c.Hold;
         for (int32_t i = 0; i < 1000; ++i) ASSERT_EQ(rig.Frame(Ramp(i)), 0.25f) << i;
-        EXPECT_TRUE(std::isfinite(rig.E->DecPhase));
+        EXPECT_TRUE(std::isfinite(rig.E->Decimator.DecPhase));
     }
 }
 
 TEST(Decimator, DeselectedFreezesClockAndHeldSamples) {
     EngineRig rig = EveryStepRig();
-    rig.E->DecHold = 4410;   // a capture every tenth sample
+    rig.E->Decimator.DecHold = 4410;   // a capture every tenth sample
     for (int32_t i = 0; i < 23; ++i) rig.Frame(Ramp(i));   // the clock at 2.3
-    const float phase = rig.E->DecPhase, held = rig.E->DecHeldL, out = rig.E->DecOutL;
+    const float phase = rig.E->Decimator.DecPhase, held = rig.E->Decimator.DecHeldL, out = rig.E->Decimator.DecOutL;
     rig.E->SelectedFx = 5;
     for (int32_t i = 0; i < 500; ++i) rig.Frame(-Ramp(i));
-    EXPECT_EQ(rig.E->DecPhase, phase);
-    EXPECT_EQ(rig.E->DecHeldL, held);
-    EXPECT_EQ(rig.E->DecOutL, out);
+    EXPECT_EQ(rig.E->Decimator.DecPhase, phase);
+    EXPECT_EQ(rig.E->Decimator.DecHeldL, held);
+    EXPECT_EQ(rig.E->Decimator.DecOutL, out);
     // Re-selected, it continues from the frozen clock: the old capture plays until the next step.
     rig.E->SelectedFx = 4;
     EXPECT_EQ(rig.Frame(0.9f), held);

@@ -12,9 +12,9 @@ constexpr int32_t kDelay = 100;
 EngineRig RingerRig(float feedback, float damp = 12000.0f) {
     EngineRig rig;
     rig.E->SelectedFx = 6;
-    rig.E->RngTone = 440.0f;
-    rig.E->RngFeedback = feedback;
-    rig.E->RngDamp = damp;
+    rig.E->Ringer.RngTone = 440.0f;
+    rig.E->Ringer.RngFeedback = feedback;
+    rig.E->Ringer.RngDamp = damp;
     rig.E->SyncDelayLength = kDelay;
     return rig;
 }
@@ -91,22 +91,22 @@ TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
     EngineRig rig = RingerRig(0.5f);
     TFxEngine& e = *rig.E;
     rig.Run(3 * kDelay, 0.3f);   // some echo state in the filters
-    const float y1 = e.RngLowL.Y1;
+    const float y1 = e.Ringer.RngLowL.Y1;
     e.SelectedFx = 2;
     Carrier ref;
-    ref.Osc = e.RngOsc;
+    ref.Osc = e.Ringer.RngOsc;
     for (int32_t i = 0; i < 1000; ++i) {
         const float x = float(i % 10) * 0.05f;
         rig.Frame(x);
         const float c = ref.Tick(440.0f);
-        ASSERT_EQ(e.RngLowL.Output, 0.0f);
+        ASSERT_EQ(e.Ringer.RngLowL.Output, 0.0f);
         // The dry input alone, once the last selected frame's return has been used.
         if (i > 0) {
-            ASSERT_EQ(e.RngOutL, float(Wide(c) * Wide(x))) << i;
+            ASSERT_EQ(e.Ringer.RngOutL, float(Wide(c) * Wide(x))) << i;
         }
-        ASSERT_EQ(e.RngLineL.Buffer[size_t(e.Frame.PosLong)], float(Wide(e.RngOutL) * 0.5)) << i;
+        ASSERT_EQ(e.Ringer.RngLineL.Buffer[size_t(e.Frame.PosLong)], float(Wide(e.Ringer.RngOutL) * 0.5)) << i;
     }
-    EXPECT_EQ(e.RngLowL.Y1, y1);   // memories kept for the next selection
+    EXPECT_EQ(e.Ringer.RngLowL.Y1, y1);   // memories kept for the next selection
 }
 
 TEST(Ringer, ReselectionBringsBackEchoesAtOnce) {
@@ -129,20 +129,20 @@ TEST(Ringer, NoSubnormalsBuildUpAfterNoiseThenSilence) {
             EngineRig rig(rate);
             TFxEngine& e = *rig.E;
             e.SelectedFx = 6;
-            e.RngTone = 1000.0f;
-            e.RngFeedback = 0.9f;
-            e.RngDamp = damp;
+            e.Ringer.RngTone = 1000.0f;
+            e.Ringer.RngFeedback = 0.9f;
+            e.Ringer.RngDamp = damp;
             e.SyncDelayLength = int32_t(rate) / 8;
             TRandom noise(3);
             for (int32_t i = 0; i < int32_t(rate); ++i) rig.Frame(noise.Uniform01() * 2.0f - 1.0f);
             int32_t subnormal = 0;
             for (int32_t i = 0; i < 10 * int32_t(rate); ++i) {
                 const auto [l, r] = rig.Frame(0.0f, 0.0f);
-                subnormal += IsSubnormal(l) + IsSubnormal(r) + IsSubnormal(e.RngLowL.Y1) +
-                             IsSubnormal(e.RngLowR.Y1) + IsSubnormal(e.RngLowL.X1) + IsSubnormal(e.RngLowR.X1);
+                subnormal += IsSubnormal(l) + IsSubnormal(r) + IsSubnormal(e.Ringer.RngLowL.Y1) +
+                             IsSubnormal(e.Ringer.RngLowR.Y1) + IsSubnormal(e.Ringer.RngLowL.X1) + IsSubnormal(e.Ringer.RngLowR.X1);
             }
-            for (float v : e.RngLineL.Buffer) subnormal += IsSubnormal(v);
-            for (float v : e.RngLineR.Buffer) subnormal += IsSubnormal(v);
+            for (float v : e.Ringer.RngLineL.Buffer) subnormal += IsSubnormal(v);
+            for (float v : e.Ringer.RngLineR.Buffer) subnormal += IsSubnormal(v);
             EXPECT_EQ(subnormal, 0);
         }
     }

@@ -211,15 +211,15 @@ struct ScriptedRender : PluginFixture {
             Hash.Add(e.ScopeR[size_t(j)]);
         }
         for (float v : {e.Frame.LfoRawL, e.Frame.LfoRawR, e.Delay.DelLineL.Output, e.Delay.DelLineR.Output, e.Glide.GliLineL.Output,
-                        e.Glide.GliLineR.Output, e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output, e.PhaOutL, e.PhaOutR,
-                        e.DecOutL, e.DecOutR, e.SliOutL, e.SliOutR, e.RngOutL, e.RngOutR, e.ChdOutL,
-                        e.ChdOutR})
+                        e.Glide.GliLineR.Output, e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output, e.Phaser.PhaOutL, e.Phaser.PhaOutR,
+                        e.Decimator.DecOutL, e.Decimator.DecOutR, e.Slicer.SliOutL, e.Slicer.SliOutR, e.Ringer.RngOutL, e.Ringer.RngOutR, e.TriCombs.ChdOutL,
+                        e.TriCombs.ChdOutR})
             Hash.Add(v);
         // Each effect's pair again on its own, so that a failing render names the effect that went astray.
         const std::pair<float, float> pairs[kNumEffects] = {
             {e.Delay.DelLineL.Output, e.Delay.DelLineR.Output}, {e.Glide.GliLineL.Output, e.Glide.GliLineR.Output},
-            {e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output}, {e.PhaOutL, e.PhaOutR}, {e.DecOutL, e.DecOutR},
-            {e.SliOutL, e.SliOutR}, {e.RngOutL, e.RngOutR}, {e.ChdOutL, e.ChdOutR}};
+            {e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output}, {e.Phaser.PhaOutL, e.Phaser.PhaOutR}, {e.Decimator.DecOutL, e.Decimator.DecOutR},
+            {e.Slicer.SliOutL, e.Slicer.SliOutR}, {e.Ringer.RngOutL, e.Ringer.RngOutR}, {e.TriCombs.ChdOutL, e.TriCombs.ChdOutR}};
         for (int32_t k = 0; k < kNumEffects; ++k) {
             EffectHash[size_t(k)].Add(pairs[k].first);
             EffectHash[size_t(k)].Add(pairs[k].second);

@@ -162,35 +162,35 @@ struct Soak : PluginFixture {
         Note("flanger return L", e.Flanger.FlaBackL);
         Note("flanger return R", e.Flanger.FlaBackR);
         for (size_t s = 0; s < size_t(kPhaserStages); ++s) {
-            Note("phaser stage L", e.PhaStagesL[s].State);
-            Note("phaser stage L", e.PhaStagesL[s].Output);
-            Note("phaser stage R", e.PhaStagesR[s].State);
-            Note("phaser stage R", e.PhaStagesR[s].Output);
+            Note("phaser stage L", e.Phaser.PhaStagesL[s].State);
+            Note("phaser stage L", e.Phaser.PhaStagesL[s].Output);
+            Note("phaser stage R", e.Phaser.PhaStagesR[s].State);
+            Note("phaser stage R", e.Phaser.PhaStagesR[s].Output);
         }
-        Note("phaser output L", e.PhaOutL);
-        Note("phaser output R", e.PhaOutR);
-        Note("decimator L", e.DecOutL);
-        Note("decimator R", e.DecOutR);
-        Note("slicer L", e.SliOutL);
-        Note("slicer R", e.SliOutR);
-        Note("ringer carrier", e.RngOsc.Value);
-        Note("ringer line L", e.RngLineL, e.Frame.PosLong, whole);
-        Note("ringer line R", e.RngLineR, e.Frame.PosLong, whole);
-        Note("ringer low-pass L", e.RngLowL);
-        Note("ringer low-pass R", e.RngLowR);
-        Note("ringer output L", e.RngOutL);
-        Note("ringer output R", e.RngOutR);
+        Note("phaser output L", e.Phaser.PhaOutL);
+        Note("phaser output R", e.Phaser.PhaOutR);
+        Note("decimator L", e.Decimator.DecOutL);
+        Note("decimator R", e.Decimator.DecOutR);
+        Note("slicer L", e.Slicer.SliOutL);
+        Note("slicer R", e.Slicer.SliOutR);
+        Note("ringer carrier", e.Ringer.RngOsc.Value);
+        Note("ringer line L", e.Ringer.RngLineL, e.Frame.PosLong, whole);
+        Note("ringer line R", e.Ringer.RngLineR, e.Frame.PosLong, whole);
+        Note("ringer low-pass L", e.Ringer.RngLowL);
+        Note("ringer low-pass R", e.Ringer.RngLowR);
+        Note("ringer output L", e.Ringer.RngOutL);
+        Note("ringer output R", e.Ringer.RngOutR);
         for (size_t k = 0; k < size_t(kCombs); ++k) {
-            Note("comb line L", e.ChdLinesL[k], e.Frame.PosTenth, whole);
-            Note("comb line R", e.ChdLinesR[k], e.Frame.PosTenth, whole);
-            Note("comb glide", e.ChdGlide[k]);
-            Note("comb low-pass L", e.ChdLowL[k]);
-            Note("comb low-pass R", e.ChdLowR[k]);
-            Note("comb return L", e.ChdBackL[k]);
-            Note("comb return R", e.ChdBackR[k]);
+            Note("comb line L", e.TriCombs.ChdLinesL[k], e.Frame.PosTenth, whole);
+            Note("comb line R", e.TriCombs.ChdLinesR[k], e.Frame.PosTenth, whole);
+            Note("comb glide", e.TriCombs.ChdGlide[k]);
+            Note("comb low-pass L", e.TriCombs.ChdLowL[k]);
+            Note("comb low-pass R", e.TriCombs.ChdLowR[k]);
+            Note("comb return L", e.TriCombs.ChdBackL[k]);
+            Note("comb return R", e.TriCombs.ChdBackR[k]);
         }
-        Note("combs L", e.ChdOutL);
-        Note("combs R", e.ChdOutR);
+        Note("combs L", e.TriCombs.ChdOutL);
+        Note("combs R", e.TriCombs.ChdOutR);
         ASSERT_TRUE(Fault.empty()) << Fault << " (" << Context << ", frame " << Frames << ")";
         // The shared write positions stay inside their rings, and the rings inside their lines.
         ASSERT_TRUE(e.Frame.PosLong >= 0 && e.Frame.PosLong < e.Frame.RingLong && e.Frame.RingLong <= kLongLineLength) << Context;
