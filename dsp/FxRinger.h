@@ -10,6 +10,9 @@
 #include "dsp/Shared.h"
 
 #include <array>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstdint>
 
 // The carrier and the echo lines run whether or not the effect is selected; only the echo return
@@ -37,24 +40,35 @@ public:
     void Deselected(const TFxSpan& s) {
         const int32_t n = s.Count;
         const float sampleRate = float(s.First.SrInt);
-        for (int32_t j = 0; j < n; ++j) Carriers[size_t(j)] = float(Carrier(sampleRate));
+        // The first frame as selected frames tick the carrier (the tone is read there); the rest
+        // of the span on the same increment, the phase kept in a register, then the shape.
+        Carriers[0] = float(Carrier(sampleRate));
+        float phase = RngOsc.Phase;
+        const float increment = RngOsc.Increment;
+        for (int32_t j = 1; j < n; ++j) {
+            phase = float(Wide(phase) + Wide(increment));
+            if (!(phase <= 0.5f)) phase = -0.5f;
+            Carriers[size_t(j)] = phase;
+        }
+        RngOsc.Phase = phase;
+        for (int32_t j = 1; j < n; ++j) Carriers[size_t(j)] = TPara::ParabolicSine(Carriers[size_t(j)]);
+        RngOsc.Value = Carriers[size_t(n - 1)];
+
         // The first frame returns what the filters last gave; then only their outputs are cut, the
         // memories kept for the next selection.
-        const Wide firstL = RngLowL.Output, firstR = RngLowR.Output;
+        ModulateSpan(s.InL, RngLowL.Output, n, ModL.data());
+        ModulateSpan(s.InR, RngLowR.Output, n, ModR.data());
         RngLowL.Output = 0.0f;
         RngLowR.Output = 0.0f;
+        RngOutL = ModL[size_t(n - 1)];
+        RngOutR = ModR[size_t(n - 1)];
         const Wide feedback = RngFeedback;
-        const float *inL = s.InL, *inR = s.InR, *carriers = Carriers.data();
-        RecordRing(RngLineL.Buffer.data(), s.First.PosLong, s.First.RingLong, n, [=](int32_t j) {
-            return float(Wide(Modulate(carriers[j], inL[j], j == 0 ? firstL : 0.0)) * feedback);
-        });
-        RecordRing(RngLineR.Buffer.data(), s.First.PosLong, s.First.RingLong, n, [=](int32_t j) {
-            return float(Wide(Modulate(carriers[j], inR[j], j == 0 ? firstR : 0.0)) * feedback);
-        });
-        RngOutL = Modulate(carriers[n - 1], inL[n - 1], n == 1 ? firstL : 0.0);
-        RngOutR = Modulate(carriers[n - 1], inR[n - 1], n == 1 ? firstR : 0.0);
+        const float *modL = ModL.data(), *modR = ModR.data();
+        RecordRing(RngLineL.Buffer.data(), s.First.PosLong, s.First.RingLong, n,
+                   [=](int32_t j) { return float(Wide(modL[j]) * feedback); });
+        RecordRing(RngLineR.Buffer.data(), s.First.PosLong, s.First.RingLong, n,
+                   [=](int32_t j) { return float(Wide(modR[j]) * feedback); });
     }
-
 
     TWetPair Wet() const { return {RngOutL, RngOutR}; }
 
@@ -78,7 +92,25 @@ private:
         const Wide x = Wide(in) + echo;
         return float(carrier * (x > 1.0 ? 1.0 : (x >= -1.0 ? x : -1.0)));
     }
+    // Modulate over a span with the echo cut after the first frame. The compiler keeps the clamp's
+    // branches (a compare may trap), so with SSE2 it is max then min: maxpd(x, -1) gives -1 for a
+    // NaN, as the branches do, and min(., 1) the upper bound.
+    void ModulateSpan(const float* in, Wide firstEcho, int32_t n, float* out) const {
+        out[0] = Modulate(Carriers[0], in[0], firstEcho);
+        int32_t j = 1;
+#if defined(__SSE2__)
+        const __m128d lo = _mm_set1_pd(-1.0), hi = _mm_set1_pd(1.0);
+        for (; j + 2 <= n; j += 2) {
+            const __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + j))));
+            const __m128d c = _mm_cvtps_pd(
+                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Carriers.data() + j))));
+            const __m128d y = _mm_mul_pd(c, _mm_min_pd(_mm_max_pd(_mm_add_pd(x, _mm_setzero_pd()), lo), hi));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j), _mm_castps_si128(_mm_cvtpd_ps(y)));
+        }
+#endif
+        for (; j < n; ++j) out[j] = Modulate(Carriers[size_t(j)], in[j], 0.0);
+    }
 
-    // The carrier over a span of deselected frames.
-    std::array<float, kSpanLength> Carriers{};
+    // The carrier and the modulated pair over a span of deselected frames.
+    std::array<float, kSpanLength> Carriers{}, ModL{}, ModR{};
 };

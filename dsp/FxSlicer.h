@@ -44,7 +44,8 @@ public:
     void Step(const TFxFrame& f) {
         const float spb = CutBeat(f.SamplesPerBeat);
         const Wide beat = spb;
-        Count(spb, f.CycleRestart == 0.0f);
+        TakeSettings(spb);
+        Count(f.CycleRestart == 0.0f);
         SliceBufferL[size_t(SliRecPos)] = f.InL;
         SliceBufferR[size_t(SliRecPos)] = f.InR;
 
@@ -75,9 +76,10 @@ public:
     }
 
     void Deselected(const TFxSpan& s) {
-        const float spb = CutBeat(s.First.SamplesPerBeat);
+        // Speed, quantisation and a raised restart are taken once for the span, at its first frame.
+        TakeSettings(CutBeat(s.First.SamplesPerBeat));
         for (int32_t j = 0; j < s.Count; ++j) {
-            Count(spb, s.CycleStart[j] != 0);
+            Count(s.CycleStart[j] != 0);
             SliceBufferL[size_t(SliRecPos)] = s.InL[j];
             SliceBufferR[size_t(SliRecPos)] = s.InR[j];
         }
@@ -112,8 +114,9 @@ private:
     // A beat is cut to kSlicerMaxBeat at very low tempi, so the bar fits the record buffers.
     static float CutBeat(float hostBeat) { return hostBeat < float(kSlicerMaxBeat) ? hostBeat : float(kSlicerMaxBeat); }
 
-    // One frame of the counters, the envelope rebuild and the random choices.
-    void Count(float spb, bool cycleStart) {
+    // The counters' limits for this beat, speed and quantisation, and the envelope rebuilt when a
+    // speed change asked for it.
+    void TakeSettings(float spb) {
         // Speed and quantisation are 1 or more once any parameter has been set.
         const int32_t speedValue = SliSpeed, quantValue = SliQuant;
         const int32_t speed = speedValue > 1 ? speedValue : 1;
@@ -124,15 +127,18 @@ private:
         if (spb != SliLimits.Beat || speed != SliLimits.Speed || quant != SliLimits.Quant)
             SliLimits = TSlicerLimits(spb, speed, quant);
 
+        // A plain read first: the flag is raised rarely, and taking it is a locked exchange.
+        if (SliRestart == 1 && SliRestart.Exchange(0) == 1)
+            BuildSliceEnvelope(SliEnvelope, SliEnvelopeLength, TruncInt(float(Wide(spb) / Wide(speed))));
+    }
+
+    // One frame of the counters and the random choices.
+    void Count(bool cycleStart) {
         SliRecPos += 1;
         if (SliRecPos > SliLimits.Bar || cycleStart) SliRecPos = 0;      // 4 x spb
 
         SliPos += 1;
         if (SliPos > SliLimits.Slice || cycleStart) SliPos = 0;          // spb / SliSpeed
-
-        // A plain read first: the flag is raised rarely, and taking it is a locked exchange.
-        if (SliRestart == 1 && SliRestart.Exchange(0) == 1)
-            BuildSliceEnvelope(SliEnvelope, SliEnvelopeLength, TruncInt(float(Wide(spb) / Wide(speed))));
 
         SliChangeCount += 1;
         const bool due = SliChangeCount > SliLimits.Change;                // spb / SliQuant
