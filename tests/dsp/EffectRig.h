@@ -34,11 +34,17 @@ struct EffectRig {
     }
     // Frames of x on both channels while another effect is selected.
     void Deselected(int32_t frames, float x = 0.0f) {
-        const std::vector<float> in(size_t(kSpanLength), x);
+        const std::vector<float> in(size_t(frames), x);
+        Deselected(in, in);
+    }
+    // The frames of l and r while another effect is selected, in spans as long as the engine's.
+    void Deselected(const std::vector<float>& l, const std::vector<float>& r) {
         const std::vector<uint8_t> cycle(size_t(kSpanLength), 0);
+        const int32_t frames = int32_t(l.size());
         for (int32_t done = 0; done < frames;) {
             TFxSpan s;
-            s.InL = s.InR = in.data();
+            s.InL = l.data() + done;
+            s.InR = r.data() + done;
             s.CycleStart = cycle.data();
             s.Count = frames - done < kSpanLength ? frames - done : kSpanLength;
             F.Advance();

@@ -1,3 +1,4 @@
+#include "tests/dsp/EffectRig.h"
 #include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
@@ -79,22 +80,24 @@ TEST(Flanger, SweepRunsFromTheDelayDownByTheLfoAmount) {
 }
 
 TEST(Flanger, DeselectedHoldsTheFeedbackAndAddsItAsAConstant) {
-    SelectedEngine rig = FlangerRig(30.0f, -0.5f);
-    rig.Run(std::vector<float>(2000, 0.6f));
-    const float backL = rig.E->Flanger.FlaBackL, out = rig.E->Flanger.FlaLineL.Output;
+    EffectRig<TFlanger> rig;
+    TFlanger& e = *rig.E;
+    e.FlaDelay = 30.0f;
+    e.FlaFeedback = -0.5f;
+    e.FlaDamp = 10000.0f;
+    rig.Run(2000, 0.6f);
+    const float backL = e.FlaBackL, out = e.FlaLineL.Output;
     ASSERT_GT(backL, 0.1f);
-    rig.E->SelectedFx = 0;
-    const std::vector<float> silence(500, 0.0f);
-    rig.Run(silence);
-    EXPECT_EQ(rig.E->Flanger.FlaBackL, backL);
-    EXPECT_EQ(rig.E->Flanger.FlaLineL.Output, out);
+    // Spans longer than the ring (441 samples at 44.1 kHz): each wraps round it.
+    rig.Deselected(kSpanLength + 300, 0.0f);
+    EXPECT_EQ(e.FlaBackL, backL);
+    EXPECT_EQ(e.FlaLineL.Output, out);
     const float constant = float(Wide(backL) * -0.5);
-    // The whole ring was written while deselected.
-    for (size_t i = 0; i < size_t(rig.E->Frame.RingFlanger); ++i) ASSERT_EQ(rig.E->Flanger.FlaLineL.Buffer[i], constant) << i;
+    for (size_t i = 0; i < size_t(rig.F.RingFlanger); ++i) ASSERT_EQ(e.FlaLineL.Buffer[i], constant) << i;
+    EXPECT_EQ(e.FlaLineL.Buffer[size_t(rig.F.RingFlanger)], 0.0f);   // nothing past the ring
     // Selected again, the first read is of what was recorded while away.
-    rig.E->SelectedFx = 2;
-    rig.Run(std::vector<float>(1, 0.0f));
-    EXPECT_EQ(rig.E->Flanger.FlaLineL.Output, constant);
+    rig.Frame(0.0f);
+    EXPECT_EQ(e.FlaLineL.Output, constant);
 }
 
 TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {

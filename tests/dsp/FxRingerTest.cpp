@@ -1,3 +1,4 @@
+#include "tests/dsp/EffectRig.h"
 #include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
@@ -88,25 +89,35 @@ TEST(Ringer, InputPlusFeedbackIsClampedBeforeModulation) {
 }
 
 TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
-    EngineRig rig = RingerRig(0.5f);
-    TFxEngine& e = *rig.E;
+    EffectRig<TRinger> rig;
+    TRinger& e = *rig.E;
+    e.RngTone = 440.0f;
+    e.RngFeedback = 0.5f;
+    e.RngDamp = 12000.0f;
+    rig.F.SyncDelayLength = kDelay;
     rig.Run(3 * kDelay, 0.3f);   // some echo state in the filters
-    const float y1 = e.Ringer.RngLowL.Y1;
-    e.SelectedFx = 2;
+    const float y1 = e.RngLowL.Y1, back = e.RngLowL.Output;
+    ASSERT_NE(back, 0.0f);
     Carrier ref;
-    ref.Osc = e.Ringer.RngOsc;
-    for (int32_t i = 0; i < 1000; ++i) {
-        const float x = float(i % 10) * 0.05f;
-        rig.Frame(x);
+    ref.Osc = e.RngOsc;
+    // Spans of the engine's length and a part of one.
+    const int32_t frames = 2 * kSpanLength + 77;
+    std::vector<float> in(static_cast<size_t>(frames));
+    for (int32_t i = 0; i < frames; ++i) in[size_t(i)] = float(i % 10) * 0.05f;
+    const int32_t first = rig.F.PosLong + 1;
+    rig.Deselected(in, in);
+    EXPECT_EQ(e.RngLowL.Output, 0.0f);
+    for (int32_t i = 0; i < frames; ++i) {
         const float c = ref.Tick(440.0f);
-        ASSERT_EQ(e.Ringer.RngLowL.Output, 0.0f);
-        // The dry input alone, once the last selected frame's return has been used.
-        if (i > 0) {
-            ASSERT_EQ(e.Ringer.RngOutL, float(Wide(c) * Wide(x))) << i;
+        // The last selected frame's return is used once; then the dry input alone.
+        const float out = i == 0 ? float(Wide(c) * (Wide(in[0]) + Wide(back))) : float(Wide(c) * Wide(in[size_t(i)]));
+        ASSERT_EQ(e.RngLineL.Buffer[size_t((first + i) % rig.F.RingLong)], float(Wide(out) * 0.5)) << i;
+        if (i == frames - 1) {
+            EXPECT_EQ(e.RngOutL, out);
         }
-        ASSERT_EQ(e.Ringer.RngLineL.Buffer[size_t(e.Frame.PosLong)], float(Wide(e.Ringer.RngOutL) * 0.5)) << i;
     }
-    EXPECT_EQ(e.Ringer.RngLowL.Y1, y1);   // memories kept for the next selection
+    EXPECT_EQ(e.RngOsc.Phase, ref.Osc.Phase);
+    EXPECT_EQ(e.RngLowL.Y1, y1);   // memories kept for the next selection
 }
 
 TEST(Ringer, ReselectionBringsBackEchoesAtOnce) {
