@@ -221,63 +221,45 @@ void SetFrameCounters(benchmark::State& state, double frames) {
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-void BM_Signal(benchmark::State& state) {
+// The minute of signal, timed; or, with `silence`, the minute of silence after it, timed alone.
+template <class Runner>
+void TimeMinute(benchmark::State& state, Runner& runner, bool silence) {
     const Signal& music = Music();
-    Instance fx(int32_t(state.range(0)));
     double frames = 0;
     for (auto _ : state) {
-        fx.Run(music.L, music.R, kSignalFrames);
+        if (silence) {
+            state.PauseTiming();
+            runner.Run(music.L, music.R, kSignalFrames);
+            state.ResumeTiming();
+            runner.Run(music.Silence, music.Silence, kSignalFrames);
+        } else {
+            runner.Run(music.L, music.R, kSignalFrames);
+        }
         frames += kSignalFrames;
     }
     SetFrameCounters(state, frames);
+}
+
+void BM_Signal(benchmark::State& state) {
+    Instance fx(int32_t(state.range(0)));
+    TimeMinute(state, fx, false);
 }
 
 void BM_SilenceAfterSignal(benchmark::State& state) {
-    const Signal& music = Music();
     Instance fx(int32_t(state.range(0)));
-    double frames = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fx.Run(music.L, music.R, kSignalFrames);
-        state.ResumeTiming();
-        fx.Run(music.Silence, music.Silence, kSignalFrames);
-        frames += kSignalFrames;
-    }
-    SetFrameCounters(state, frames);
+    TimeMinute(state, fx, true);
 }
 
-void BM_PeerSignal(benchmark::State& state) {
-    const Signal& music = Music();
+void BM_Peer(benchmark::State& state, bool silence) {
     Peer peer;
     if (!peer.Ready()) {
         state.SkipWithError("the peer is not installed");
         return;
     }
-    double frames = 0;
-    for (auto _ : state) {
-        peer.Run(music.L, music.R, kSignalFrames);
-        frames += kSignalFrames;
-    }
-    SetFrameCounters(state, frames);
+    TimeMinute(state, peer, silence);
 }
-
-void BM_PeerSilenceAfterSignal(benchmark::State& state) {
-    const Signal& music = Music();
-    Peer peer;
-    if (!peer.Ready()) {
-        state.SkipWithError("the peer is not installed");
-        return;
-    }
-    double frames = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        peer.Run(music.L, music.R, kSignalFrames);
-        state.ResumeTiming();
-        peer.Run(music.Silence, music.Silence, kSignalFrames);
-        frames += kSignalFrames;
-    }
-    SetFrameCounters(state, frames);
-}
+void BM_PeerSignal(benchmark::State& state) { BM_Peer(state, false); }
+void BM_PeerSilenceAfterSignal(benchmark::State& state) { BM_Peer(state, true); }
 
 constexpr const char* kPeerName = "TapChorusFlanger";
 
