@@ -34,45 +34,23 @@ std::shared_ptr<const TBitmap> Picture(const char* name) {
 
 struct TSliderDesign {
     int Tag, Left, Top;
-    const char* Hint;
 };
 
 // in creation order: later ones lie above earlier ones
 constexpr TSliderDesign kPanelSliders1[] = {
-    {40, 8, 123, "Delay feedback"},
-    {41, 47, 123, "Feedback Lowpass damping"},
-    {42, 86, 123, "Feedback highpass damping"},
-    {43, 132, 123, "Glide/drift amount"},
-    {44, 172, 123, "Glide/drift attack"},
-    {45, 211, 123, "Glide/drift decay"},
-    {46, 257, 123, "Flanger delay"},
-    {47, 297, 123, "Flanger feedback amount"},
-    {48, 336, 123, "Feedback lowpass damping"},
-    {49, 383, 123, "Phaser frequency"},
-    {50, 421, 123, "Phaser depth"},
-    {51, 460, 123, "Phaser Feedback amount"},
-    {52, 8, 256, "Sampling rate reduction"},
-    {53, 47, 256, "Bit depth reduction"},
-    {54, 86, 255, "saturation on/off and amount"},
-    {55, 132, 256, "Looping speed"},
-    {56, 172, 256, "Variator quantization"},
-    {57, 211, 256, "Variator spreading / random reverse over 4"},
+    {kDelFbck, 8, 123},  {kDelDmpLow, 47, 123}, {kDelDmpHigh, 86, 123}, {kGliAmp, 132, 123},
+    {kGliCtrl1, 172, 123}, {kGliCtrl2, 211, 123}, {kFlaDel, 257, 123}, {kFlaFbck, 297, 123},
+    {kFlaDmp, 336, 123}, {kPhaFrq, 383, 123},   {kPhaDpt, 421, 123},   {kPhaFbck, 460, 123},
+    {kDecSr, 8, 256},    {kDecBd, 47, 256},     {kDecSat, 86, 255},    {kSliSp, 132, 256},
+    {kSliQtz, 172, 256}, {kSliVar, 211, 256},
 };
 constexpr TSliderDesign kOutputLfoSliders[] = {
-    {33, 510, 256, "Main FX selector"},
-    {34, 549, 256, "Mix amount (CTRL rigth + Move to define max mix)"},
-    {35, 588, 256, "Output amplifier"},
-    {30, 510, 122, "LFO waveform"},
-    {31, 549, 122, "LFO amplification"},
-    {32, 588, 123, "Second lfo sync offset"},
+    {kOutSel, 510, 256}, {kOutMix, 549, 256}, {kOutAmp, 588, 256},
+    {kLfoWav, 510, 122}, {kLfoAmp, 549, 122}, {kLfoPha, 588, 123},
 };
 constexpr TSliderDesign kPanelSliders2[] = {
-    {58, 257, 256, "Ring frequency"},
-    {59, 297, 256, "Ring accumulator amount"},
-    {60, 336, 256, "Ring accumulator lowpass damping"},
-    {61, 383, 256, "Comb chord selector"},
-    {62, 421, 256, "Comb chord root note"},
-    {63, 460, 255, "Comb feedback amount"},
+    {kRngTon, 257, 256}, {kRngFbck, 297, 256}, {kRngDmp, 336, 256},
+    {kChdSel, 383, 256}, {kChdRoot, 421, 256}, {kChdFbck, 460, 255},
 };
 
 constexpr int kTriggerLefts[8] = {10, 50, 90, 130, 170, 210, 250, 290};
@@ -85,16 +63,6 @@ constexpr int kInfosX = 3, kInfosY = 1, kStatusFieldCap = 6;
 constexpr TRect StatusFieldFrame(size_t i) {
     return {kInfoLefts[i] - 4, kInfosY, kInfoWidths[i] + 7, 20};
 }
-
-struct TResetDesign {
-    int Tag, Position;
-};
-constexpr TResetDesign kResets[] = {
-    {30, 100}, {31, 0},   {32, 100}, {33, 100}, {34, 100}, {35, 0},   {40, 50},  {41, 0},
-    {42, 100}, {43, 100}, {44, 100}, {45, 100}, {46, 90},  {47, 15},  {48, 0},   {49, 50},
-    {50, 0},   {51, 15},  {52, 0},   {53, 0},   {54, 0},   {55, 100}, {56, 100}, {57, 100},
-    {58, 50},  {59, 20},  {60, 10},  {61, 100}, {62, 30},  {63, 40},
-};
 
 constexpr uint32_t kStandardColours[5] = {15793151, 12639424, 12632256, 8421504, 16777215};
 
@@ -115,27 +83,27 @@ TPluginEditorWindow::TPluginEditorWindow(std::unique_ptr<TFormPlatform> platform
 
 TPluginEditorWindow::~TPluginEditorWindow() = default;
 
-TDIBSlider& TPluginEditorWindow::AddSlider(int tag, int left, int top, const char* hint) {
+TDIBSlider& TPluginEditorWindow::AddSlider(int tag, int left, int top) {
     auto& s = FrtContainer->Add<TDIBSlider>(left, top, kSliderWidth, kSliderHeight);
     s.Name = NumberedName("p", tag);
     s.Tag = tag;
-    s.Hint = hint;
+    s.Hint = kParamTable[size_t(tag)].Hint;
     s.Cursor = TCursor::Cross;
     s.PopupMenu = &Context;
     s.SetImages(&DIBImageList1, kIndexSliderBack, kIndexSliderPointer);
     s.SetMin(0);
     s.SetMax(100);
     s.PageSize = 1;
-    s.SmallChange = tag == 43 ? 10 : 1;
-    s.LargeChange = tag == 52 ? 5 : 1;
+    s.SmallChange = tag == kGliAmp ? 10 : 1;
+    s.LargeChange = tag == kDecSr ? 5 : 1;
     // design position, set before the handlers so it raises nothing
-    s.SetPosition(tag == 40 ? 99 : 100);
+    s.SetPosition(tag == kDelFbck ? 99 : 100);
     s.OnChange = [this](TControl& c) { p40Change(c); };
     s.OnMouseMove = [this](TControl& c, int, int) { p40MouseMove(c); };
-    if (tag == 30) {
+    if (tag == kLfoWav) {
         s.OnMouseDown = [this](TControl&, MouseButton, int, int) { p30MouseDown(); };
         s.OnMouseUp = [this](TControl&, MouseButton, int, int) { p30MouseUp(); };
-    } else if (tag == 33) {
+    } else if (tag == kOutSel) {
         s.OnMouseDown = [this](TControl&, MouseButton, int, int) { p33MouseDown(); };
         s.OnMouseUp = [this](TControl&, MouseButton, int, int) { p33MouseUp(); };
     }
@@ -150,16 +118,16 @@ TDIBGlyphButton& TPluginEditorWindow::AddTrigger(int tag, int left, int top) {
     b.SetNumGlyphs(2);
     b.ToggleDown = false;
     b.OnMouseMove = [this](TControl& c, int, int) { p40MouseMove(c); };
-    if (tag <= 7) {
-        b.Name = NumberedName("FXtrg", tag + 1);
+    if (tag < kTrgFx1 + 8) {
+        b.Name = NumberedName("FXtrg", tag - kTrgFx1 + 1);
         b.OnMouseDown = [this](TControl& c, MouseButton m, int, int) { FXtrg1MouseDown(c, m); };
         b.OnMouseUp = [this](TControl& c, MouseButton, int, int) { FXtrg1MouseUp(c); };
-        FXtrg[size_t(tag)] = &b;
+        FXtrg[size_t(tag - kTrgFx1)] = &b;
     } else {
-        b.Name = NumberedName("SVtrg", tag - 9);
+        b.Name = NumberedName("SVtrg", tag - kTrgSv1 + 1);
         b.OnMouseDown = [this](TControl& c, MouseButton m, int, int) { SVtrg1MouseDown(c, m); };
         b.OnMouseUp = [this](TControl& c, MouseButton m, int, int) { SVtrg1MouseUp(c, m); };
-        SVtrg[size_t(tag - 10)] = &b;
+        SVtrg[size_t(tag - kTrgSv1)] = &b;
     }
     return b;
 }
@@ -231,10 +199,10 @@ void TPluginEditorWindow::Build() {
     FrontImg->SetPicture(Picture("front.png"));
     FrontImg->PopupMenu = &Context;
     FrontImg->OnDblClick = [this](TControl&) { Performerview1Click(); };
-    for (int k = 0; k < 6; ++k) AddTrigger(k, kTriggerLefts[k], 20);
-    for (const auto& d : kPanelSliders1) AddSlider(d.Tag, d.Left, d.Top, d.Hint);
-    for (int n = 0; n < 8; ++n) AddTrigger(10 + n, kTriggerLefts[n], 72);
-    for (const auto& d : kOutputLfoSliders) AddSlider(d.Tag, d.Left, d.Top, d.Hint);
+    for (int k = 0; k < 6; ++k) AddTrigger(kTrgFx1 + k, kTriggerLefts[k], 20);
+    for (const auto& d : kPanelSliders1) AddSlider(d.Tag, d.Left, d.Top);
+    for (int n = 0; n < 8; ++n) AddTrigger(kTrgSv1 + n, kTriggerLefts[n], 72);
+    for (const auto& d : kOutputLfoSliders) AddSlider(d.Tag, d.Left, d.Top);
     LogoImg = &FrtContainer->Add<TImage>(471, 7, 153, 94);
     LogoImg->Name = "LogoImg";
     LogoImg->Cursor = TCursor::Help;
@@ -243,9 +211,9 @@ void TPluginEditorWindow::Build() {
     SelDotImg = &FrtContainer->Add<TImage>(108, 243, 12, 13);
     SelDotImg->Name = "SelDotImg";
     SelDotImg->SetPicture(Picture("seldot.png"));
-    for (const auto& d : kPanelSliders2) AddSlider(d.Tag, d.Left, d.Top, d.Hint);
-    AddTrigger(6, kTriggerLefts[6], 20);
-    AddTrigger(7, kTriggerLefts[7], 20);
+    for (const auto& d : kPanelSliders2) AddSlider(d.Tag, d.Left, d.Top);
+    AddTrigger(kTrgFx1 + 6, kTriggerLefts[6], 20);
+    AddTrigger(kTrgFx1 + 7, kTriggerLefts[7], 20);
     LFOMon = &FrtContainer->Add<TPaintBox>(344, 9, 111, 90);
     LFOMon->Name = "LFOMon";
     Form.Realign();
@@ -372,25 +340,25 @@ TCursor TPluginEditorWindow::CursorAt(int x, int y) {
 void TPluginEditorWindow::UpdaterTimer() {
     if (!Plugin) return;
     if (Held(THeldKey::LControl) && Held(THeldKey::LShift)) DoFunColorMode();
-    if (Plugin->getParameter(18) == 0.0f) Plugin->setParameter(18, float(1.0 / double(kSilver)));
-    SelDotMove(int(Nearest(double(Plugin->getParameter(33)) * 7.0)));
+    if (Plugin->getParameter(kColor) == 0.0f)
+        Plugin->setParameter(kColor, float(1.0 / double(kSilver)));
+    SelDotMove(int(Nearest(double(Plugin->getParameter(kOutSel)) * 7.0)));
     DrawLfoTraces();
     if (!Plugin->ParametersChanged) return;
 
     Updating = true;
-    const float mix = Plugin->getParameter(34), sv = Plugin->getParameter(37);
+    const float mix = Plugin->getParameter(kOutMix), sv = Plugin->getParameter(kSyncedValue);
     for (size_t n = 1; n <= 8; ++n) ButtonFeedback(*SVtrg[n - 1], mix, sv, float(n) / 8.0f);
-    for (int i = 40; i <= 57; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
-    for (int i = 58; i <= 63; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
-    for (int i = 30; i <= 33; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
+    for (int i = kDelFbck; i <= kChdFbck; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
+    for (int i = kLfoWav; i <= kOutSel; ++i) SliderFeedback(i, *Sliders[size_t(i)]);
     // while the max mix is being defined, p34 stays where the user holds it
-    if (!Held(THeldKey::RControl)) SliderFeedback(34, *Sliders[34]);
-    SliderFeedback(35, *Sliders[35]);
+    if (!Held(THeldKey::RControl)) SliderFeedback(kOutMix, *Sliders[kOutMix]);
+    SliderFeedback(kOutAmp, *Sliders[kOutAmp]);
     for (size_t i = 0; i < FxMaxMix.size(); ++i) {
-        const float m = Plugin->getParameter(int32_t(20 + i));
+        const float m = Plugin->getParameter(kFx1MaxMix + int32_t(i));
         if (m != FxMaxMix[i]) FxMaxMix[i] = m;
     }
-    const float view = Plugin->getParameter(39);
+    const float view = Plugin->getParameter(kView);
     if (view > 0.5f && !PerformerView) {
         PerformerView = true;
         SetView();
@@ -399,7 +367,7 @@ void TPluginEditorWindow::UpdaterTimer() {
         SetView();
     }
     // A reciprocal outside the colour range (or not a number) has no colour: keep the current one.
-    const double reciprocal = 1.0 / double(Plugin->getParameter(18));
+    const double reciprocal = 1.0 / double(Plugin->getParameter(kColor));
     if (std::isfinite(reciprocal) && reciprocal >= 0.0 && reciprocal <= kMaxColour + 0.5) {
         const auto colour = uint32_t(std::min<int64_t>(Nearest(reciprocal), kMaxColour));
         if (colour != WindowColor_) SetWindowColor(colour);
@@ -421,7 +389,7 @@ void TPluginEditorWindow::DrawLfoTraces() {
 }
 
 void TPluginEditorWindow::SliderFeedback(int index, TDIBSlider& slider) {
-    const int p = int(Nearest((1.0 - double(Plugin->getParameter(index))) * 100.0));
+    const int p = PositionOf(Plugin->getParameter(index));
     if (p != slider.Position()) slider.SetPosition(p);
 }
 
@@ -440,10 +408,10 @@ void TPluginEditorWindow::p40Change(TControl& sender) {
     if (!slider) return;
     const int tag = slider->Tag, pos = slider->Position();
     const float v = float(1.0 - pos / 100.0);
-    if (tag == 34 && Held(THeldKey::RControl)) {
+    if (tag == kOutMix && Held(THeldKey::RControl)) {
         info[4]->SetCaption(kMaxMixPrompt);
         FxMaxMix[size_t(CurrentFx)] = v;
-        if (Plugin) Plugin->setParameter(20 + CurrentFx, v);
+        if (Plugin) Plugin->setParameter(kFx1MaxMix + CurrentFx, v);
         return;
     }
     if (Plugin) {
@@ -455,7 +423,8 @@ void TPluginEditorWindow::p40Change(TControl& sender) {
 
 void TPluginEditorWindow::p40MouseMove(TControl& sender) {
     if (dynamic_cast<TDIBGlyphButton*>(&sender)) {
-        if (sender.Tag >= 0 && sender.Tag <= 7) info[4]->SetCaption(kFxNames[size_t(sender.Tag)]);
+        const int k = sender.Tag - kTrgFx1;
+        if (k >= 0 && k <= 7) info[4]->SetCaption(kFxNames[size_t(k)]);
         return;
     }
     if (!dynamic_cast<TDIBSlider*>(&sender)) return;
@@ -465,18 +434,18 @@ void TPluginEditorWindow::p40MouseMove(TControl& sender) {
         const int64_t i = Nearest((1.0 - s.Position() / 100.0) * scale);
         return size_t(std::clamp<int64_t>(i, 0, last));
     };
-    if (LfoWaveHeld) info[4]->SetCaption(kLfoNames[nameIndex(*Sliders[30], 5.0, 5)]);
-    if (FxSelectorHeld) info[4]->SetCaption(kFxNames[nameIndex(*Sliders[33], 7.0, 7)]);
+    if (LfoWaveHeld) info[4]->SetCaption(kLfoNames[nameIndex(*Sliders[kLfoWav], 5.0, 5)]);
+    if (FxSelectorHeld) info[4]->SetCaption(kFxNames[nameIndex(*Sliders[kOutSel], 7.0, 7)]);
 }
 
 void TPluginEditorWindow::FXtrg1MouseDown(TControl& sender, MouseButton button) {
     if (button == MouseButton::Right) return;
-    const int k = std::clamp(sender.Tag, 0, 7);
+    const int k = std::clamp(sender.Tag - kTrgFx1, 0, 7);
     CurrentFx = k;
     SelDotMove(k);
     if (!Plugin) return;
-    Plugin->setParameterAutomated(33, float(k / 7.0));
-    Plugin->setParameterAutomated(k, float(1.0 - k / 8.0));
+    Plugin->setParameterAutomated(kOutSel, float(k / 7.0));
+    Plugin->setParameterAutomated(kTrgFx1 + k, float(1.0 - k / 8.0));
 }
 
 void TPluginEditorWindow::FXtrg1MouseUp(TControl& sender) {
@@ -485,7 +454,7 @@ void TPluginEditorWindow::FXtrg1MouseUp(TControl& sender) {
 
 void TPluginEditorWindow::SVtrg1MouseDown(TControl& sender, MouseButton button) {
     if (button == MouseButton::Right) return;
-    const int n = sender.Tag - 9;
+    const int n = sender.Tag - kTrgSv1 + 1;
     // to two decimals, halves away from zero
     auto twoDecimals = [](double x) { return std::round(x * 100.0) / 100.0; };
     const double tempo = HostTempo;
@@ -500,13 +469,13 @@ void TPluginEditorWindow::SVtrg1MouseDown(TControl& sender, MouseButton button) 
     }
     if (!Plugin) return;
     Plugin->setParameterAutomated(sender.Tag, 1.0f);
-    Plugin->setParameter(34, FxMaxMix[size_t(CurrentFx)]);
-    Plugin->setParameter(37, float(n / 8.0));
+    Plugin->setParameter(kOutMix, FxMaxMix[size_t(CurrentFx)]);
+    Plugin->setParameter(kSyncedValue, float(n / 8.0));
 }
 
 void TPluginEditorWindow::SVtrg1MouseUp(TControl& sender, MouseButton button) {
     if (button == MouseButton::Right || !Plugin) return;
-    Plugin->setParameter(34, 0.0f);
+    Plugin->setParameter(kOutMix, 0.0f);
     Plugin->setParameterAutomated(sender.Tag, 0.0f);
 }
 
@@ -528,7 +497,7 @@ void TPluginEditorWindow::SetView() {
 
 void TPluginEditorWindow::Performerview1Click() {
     PerformerView = !PerformerView;
-    if (Plugin) Plugin->setParameter(39, PerformerView ? 1.0f : 0.0f);
+    if (Plugin) Plugin->setParameter(kView, PerformerView ? 1.0f : 0.0f);
     SetView();
 }
 
@@ -542,8 +511,8 @@ void TPluginEditorWindow::SetColor(uint32_t colour) {
     // colour 0 has no reciprocal; the callers never pass it
     if (!Plugin || WindowColor_ == 0) return;
     const float v = float(1.0 / double(WindowColor_));
-    Plugin->setParameter(18, v);
-    Plugin->setParameterAutomated(18, v);
+    Plugin->setParameter(kColor, v);
+    Plugin->setParameterAutomated(kColor, v);
 }
 
 void TPluginEditorWindow::Cream1Click(int tag) {
@@ -572,7 +541,7 @@ void TPluginEditorWindow::N01Click(int tag) {
     const float x = float(tag) * 0.25f;
     for (size_t i = 0; i < FxMaxMix.size(); ++i) {
         FxMaxMix[i] = x;
-        if (Plugin) Plugin->setParameter(int32_t(20 + i), x);
+        if (Plugin) Plugin->setParameter(kFx1MaxMix + int32_t(i), x);
     }
 }
 
@@ -593,33 +562,28 @@ std::string TPluginEditorWindow::FloatText(double v) {
 }
 
 std::string TPluginEditorWindow::SliderValueText(int tag, int position) {
-    const double p = position, v = 1.0 - p / 100.0;
-    // The float texts are exact decimals: from whole hundredths, a double carries no rounding
-    // noise into their 15 digits (1 - 0.94 in doubles shows as 0.0600000000000001).
+    if (tag < 0 || tag >= kNumParams) return {};
+    const TValueScale& s = kParamTable[size_t(tag)].Shown;
+    // The float texts come from whole hundredths, exact in doubles, so they carry no rounding
+    // noise (1 - 0.94 in doubles shows as 0.0600000000000001). The whole numbers round v as the
+    // doubles carry it, noise included, as the editor has always shown them.
+    const double v = 1.0 - position / 100.0;
     const int hundredths = 100 - position;
-    auto integer = [](int64_t i) { return std::to_string(i); };
-    switch (tag) {
-    case 30: return integer(Nearest(5.0 - p / 20.0));
-    case 33: return integer(Nearest(v * 7.0));
-    case 40: return FloatText((2 * hundredths - 100) / 100.0);
-    case 49: return FloatText(hundredths * 50.0 + 25.0);
-    case 50: return integer(Nearest(v * 5.0 + 1.0));
-    case 53: return integer(Nearest(v * 15.0) + 1);
-    case 55:
-    case 56: return integer(Nearest(v * 15.0 + 1.0));
-    case 57: return integer(Nearest(v * 8.0));
-    case 58: return integer(Nearest(v * 2000.0 + 10.0));
-    case 61: return integer(Nearest(v * 14.0 + 1.0));
-    case 62: return integer(Nearest(v * 70.0));
-    default:
-        if ((tag >= 30 && tag <= 35) || (tag >= 40 && tag <= 63))
-            return FloatText(hundredths / 100.0);
-        return {};
+    switch (s.Kind) {
+    case TScaleKind::Fraction: return FloatText((hundredths * s.Scale + s.Offset * 100.0) / 100.0);
+    case TScaleKind::Whole: return std::to_string(Nearest(v * s.Scale + s.Offset));
+    case TScaleKind::WholeThenOffset:
+        return std::to_string(Nearest(v * s.Scale) + int64_t(s.Offset));
+    case TScaleKind::None: break;
     }
+    return {};
+}
+
+int TPluginEditorWindow::PositionOf(float value) {
+    return int(Nearest((1.0 - double(value)) * 100.0));
 }
 
 int TPluginEditorWindow::ResetPosition(int tag) {
-    for (const auto& r : kResets)
-        if (r.Tag == tag) return r.Position;
-    return -1;
+    if (tag < 0 || tag >= kNumParams || !kParamTable[size_t(tag)].Hint) return -1;
+    return PositionOf(kParamTable[size_t(tag)].Reset);
 }

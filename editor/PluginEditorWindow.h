@@ -12,6 +12,7 @@
 #include "editor/widgets/StdControls.h"
 #include "editor/widgets/Text.h"
 #include "plugin/EditorExchange.h"
+#include "plugin/Parameters.h"
 
 #include <array>
 #include <cstdint>
@@ -138,13 +139,15 @@ public:
     static std::string SliderValueText(int tag, int position);
     // The reset position of slider `p<tag>`, or -1.
     static int ResetPosition(int tag);
+    // The slider position that shows a parameter value.
+    static int PositionOf(float value);
     // Text of a float: general format, up to 15 significant digits, full stop as separator.
     static std::string FloatText(double v);
 
 private:
     void Build();
     void BuildMenu();
-    TDIBSlider& AddSlider(int tag, int left, int top, const char* hint);
+    TDIBSlider& AddSlider(int tag, int left, int top);
     TDIBGlyphButton& AddTrigger(int tag, int left, int top);
     void DrawLfoTraces();
     bool Held(THeldKey key) { return Platform->KeyHeld(key); }
@@ -157,7 +160,7 @@ private:
     // The status texts' face, bold condensed: in the regular bold face the widest hint and the
     // max-mix prompt, which show together, need more than the 414 pixels info3 and info4 span.
     TFontSet StatusFonts;
-    std::array<TDIBSlider*, 64> Sliders{};
+    std::array<TDIBSlider*, kNumParams> Sliders{};
 
     TVstTemplate* Plugin = nullptr;
     bool Updating = false;

@@ -9,47 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace {
-
-constexpr TParamInfo P(const char* name) { return {name, ctLinear, false, {0.0f, 0.0f, 0.0f}}; }
-constexpr TParamInfo F(const char* name, float a, float b, float c, uint8_t curve = ctLinear) {
-    return {name, curve, true, {a, b, c}};
-}
-
-}  // namespace
-
-const std::array<TParamInfo, kNumParams> kParamTable = {{
-    P("trgFX1"), P("trgFX2"), P("trgFX3"), P("trgFX4"), P("trgFX5"), P("trgFX6"), P("trgFX7"), P("trgFX8"),
-    P(nullptr), P(nullptr),
-    P("trgSV1"), P("trgSV2"), P("trgSV3"), P("trgSV4"), P("trgSV5"), P("trgSV6"), P("trgSV7"), P("trgSV8"),
-    P("COLOR"), P(nullptr),
-    F("FX1MXMAX", 1, 1, 1), F("FX2MXMAX", 1, 1, 1), F("FX3MXMAX", 0.7f, 0.5f, 0.7f),
-    F("FX4MXMAX", 0.7f, 0.6f, 0.7f), F("FX5MXMAX", 1, 1, 1), F("FX6MXMAX", 1, 1, 1),
-    F("FX7MXMAX", 1, 1, 0.8f), F("FX8MXMAX", 1, 1, 0.8f),
-    P(nullptr), P(nullptr),
-    F("LFO Wav", 0, 0, 0), F("LFO Amp", 0.8f, 0.9f, 0.98f), F("LFO Pha", 0, 1, 0.1f),
-    F("OUT Sel", 0, 0, 0), F("OUT Mix", 0, 0, 0), F("OUT Amp", 1, 1, 1),
-    P("FX selector"), P("Synced Value"), P("MAPINDEX"), P("VIEW"),
-    F("Del Fbck", 0.5f, 0.15f, 0.8f), F("Del Dmp-", 1, 1, 0.9f, ctLogarithmic),
-    F("Del Dmp+", 0, 0, 0.1f, ctLogarithmic), F("Gli Amp", 0.1f, 0.3f, 0.2f),
-    F("Gli Ctrl1", 0.05f, 0.3f, 0), F("Gli Ctrl2", 0.2f, 0.35f, 0.4f),
-    F("Fla Del", 0.2f, 0.4f, 0.4f), F("Fla Fbck", 0.9f, 0.8f, 0.5f), F("Fla Dmp", 0.9f, 0.9f, 0.95f, ctLogarithmic),
-    F("Pha Frq", 0.5f, 0.5f, 0.5f, ctLogarithmic), F("Pha Dpt", 1, 1, 1), F("Pha Fbck", 0.8f, 0.8f, 0.8f),
-    F("Dec Sr", 1, 1, 1), F("Dec Bd", 1, 1, 1), F("Dec Sat", 0.05f, 0.05f, 0.05f),
-    F("Sli Sp", 0.2f, 0.18f, 0.18f), F("Sli Qtz", 0, 0.2f, 0.4f), F("Sli Var", 0, 0.2f, 0.4f),
-    F("Rng Ton", 0.3f, 0.5f, 0.1f), F("Rng Fbck", 0.9f, 1, 1), F("Rng Dmp", 1, 1, 1),
-    F("Chd Sel", 0, 0, 0.2f), F("Chd Root", 0.8f, 0.8f, 0.8f), F("Chd Fbck", 0.5f, 0.7f, 0.7f),
-}};
-
 const std::array<const char*, kNumPrograms> kProgramNames = {"FX set 1", "FX set 2", "FX set 3"};
-
-const std::array<const char*, kNumParamCC> kMidiMapKeys = {
-    "FX1 parameter 1 CC", "FX1 parameter 2 CC", "FX1 parameter 3 CC", "FX2 parameter 1 CC", "FX2 parameter 2 CC",
-    "FX2 parameter 3 CC", "FX3 parameter 1 CC", "FX3 parameter 2 CC", "FX3 parameter 3 CC", "FX4 parameter 1 CC",
-    "FX4 parameter 2 CC", "FX4 parameter 3 CC", "FX5 parameter 1 CC", "FX5 parameter 2 CC", "FX5 parameter 3 CC",
-    "FX6 parameter 1 CC", "FX6 parameter 2 CC", "FX6 parameter 3 CC", "FX7 parameter 1 CC", "FX7 parameter 2 CC",
-    "FX7 parameter 3 CC", "FX8 parameter 1 CC", "FX8 parameter 2 CC", "FX8 parameter 3 CC", "LFO parameter 1 CC",
-    "LFO parameter 2 CC", "LFO parameter 3 CC", "OUT parameter 1 CC", "OUT parameter 2 CC", "OUT parameter 3 CC"};
 
 namespace {
 
@@ -88,6 +48,20 @@ TVstTemplateSetup MakeSetup(TEditorFormFactory editorForm) {
 }
 
 float Ratio(Wide a, Wide b) { return float(a / b); }
+
+// The working value of parameter `index` at value v, as its description scales it: a fraction...
+float Working(int32_t index, Wide v) {
+    const TValueScale& s = kParamTable[size_t(index)].Working;
+    const Wide y = v * s.Scale;
+    return float(s.Offset == 0.0 ? y : y + s.Offset);
+}
+
+// ...or a whole number, the offset added before or after the rounding.
+int32_t WorkingWhole(int32_t index, Wide v) {
+    const TValueScale& s = kParamTable[size_t(index)].Working;
+    if (s.Kind == TScaleKind::WholeThenOffset) return RoundInt(float(v * s.Scale)) + int32_t(s.Offset);
+    return RoundInt(Working(index, v));
+}
 
 std::string Trim(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t\r\n");
@@ -196,6 +170,7 @@ void APlugin::InitializeParameters() {
         const TParamInfo& info = kParamTable[size_t(i)];
         TVstParameterProperty& p = ParameterProperty(i);
         if (info.Name) CopyBounded(p.Name, info.Name, sizeof p.Name);
+        CopyBounded(p.Units, info.Unit, sizeof p.Units);
         p.Curve = info.Curve;
     }
     for (int32_t program = kNumPrograms - 1; program >= 0; --program) {
@@ -223,8 +198,8 @@ void APlugin::LoadMidiMap() {
     }
     SelectNote = kSelectNotes;
     SyncNote = kSyncNotes;
-    for (int32_t i = 0; i < kNumParamCC; ++i)
-        ParamCC[size_t(i)] = text.empty() ? 0 : ReadIniInteger(text, kMidiMapSection, kMidiMapKeys[size_t(i)]);
+    for (size_t s = 0; s < size_t(kNumParamCC); ++s)
+        ParamCC[s] = text.empty() ? 0 : ReadIniInteger(text, kMidiMapSection, kParamTable[kMappedParams[s]].MapKey);
     HoldCC = kHoldController;
 }
 
@@ -242,38 +217,38 @@ void APlugin::ParameterChanged(int32_t index) {
     }
     const Wide v = getParameter(index);
     switch (index) {
-    case kLfoWav: e.LfoWave = RoundInt(float(v * 5.0)); break;
-    case kLfoAmp: e.LfoAmp = float(v); break;
-    case kLfoPha: e.LfoPhase = float(v * 0.5); break;
-    case kOutSel: e.SelectedFx = RoundInt(float(v * 7.0)); break;
-    case kOutMix: e.OutMix = float(v); break;
-    case kOutAmp: e.OutAmp = float(v); break;
+    case kLfoWav: e.LfoWave = WorkingWhole(kLfoWav, v); break;
+    case kLfoAmp: e.LfoAmp = Working(kLfoAmp, v); break;
+    case kLfoPha: e.LfoPhase = Working(kLfoPha, v); break;
+    case kOutSel: e.SelectedFx = WorkingWhole(kOutSel, v); break;
+    case kOutMix: e.OutMix = Working(kOutMix, v); break;
+    case kOutAmp: e.OutAmp = Working(kOutAmp, v); break;
     case kSyncedValue:
-        e.Decimator.SyncStep = RoundInt(float(v * 8.0));
+        e.Decimator.SyncStep = WorkingWhole(kSyncedValue, v);
         e.Slicer.SyncSlice = float(v * 7.9);
-        e.TriCombs.SyncStepCombs = RoundInt(float(v * 8.0));
+        e.TriCombs.SyncStepCombs = WorkingWhole(kSyncedValue, v);
         break;
-    case kDelFbck: e.Delay.DelFeedback = float(v * 2.0 - 1.0); break;
-    case kDelDmpLow: e.Delay.DelDampLow = float(v * 10000.0); break;
-    case kDelDmpHigh: e.Delay.DelDampHigh = float(v * 10000.0); break;
-    case kGliAmp: e.Glide.GliAmp = float(v); break;
-    case kGliCtrl1: e.Glide.GliCtrl1 = float(v * 2.0 - 1.0); break;
-    case kGliCtrl2: e.Glide.GliCtrl2 = float(v * 2.0 - 1.0); break;
-    case kFlaFbck: e.Flanger.FlaFeedback = float(v * -0.98); break;
-    case kFlaDmp: e.Flanger.FlaDamp = float(v * 10000.0); break;
-    case kPhaFrq: e.Phaser.PhaFreq = float(v * 10000.0 + 100.0); break;
-    case kPhaDpt: e.Phaser.PhaDepth = RoundInt(float(v * 5.0)); break;
-    case kPhaFbck: e.Phaser.PhaFeedback = float(v * -0.99); break;
-    case kDecSat: e.Decimator.DecSat = float(v * 4.0); break;
+    case kDelFbck: e.Delay.DelFeedback = Working(kDelFbck, v); break;
+    case kDelDmpLow: e.Delay.DelDampLow = Working(kDelDmpLow, v); break;
+    case kDelDmpHigh: e.Delay.DelDampHigh = Working(kDelDmpHigh, v); break;
+    case kGliAmp: e.Glide.GliAmp = Working(kGliAmp, v); break;
+    case kGliCtrl1: e.Glide.GliCtrl1 = Working(kGliCtrl1, v); break;
+    case kGliCtrl2: e.Glide.GliCtrl2 = Working(kGliCtrl2, v); break;
+    case kFlaFbck: e.Flanger.FlaFeedback = Working(kFlaFbck, v); break;
+    case kFlaDmp: e.Flanger.FlaDamp = Working(kFlaDmp, v); break;
+    case kPhaFrq: e.Phaser.PhaFreq = Working(kPhaFrq, v); break;
+    case kPhaDpt: e.Phaser.PhaDepth = WorkingWhole(kPhaDpt, v); break;
+    case kPhaFbck: e.Phaser.PhaFeedback = Working(kPhaFbck, v); break;
+    case kDecSat: e.Decimator.DecSat = Working(kDecSat, v); break;
     case kSliSp:
-        e.Slicer.SliSpeed = RoundInt(float(v * 15.0)) + 1;
+        e.Slicer.SliSpeed = WorkingWhole(kSliSp, v);
         e.Slicer.SliRestart = 1;
         break;
-    case kSliQtz: e.Slicer.SliQuant = RoundInt(float(v * 7.0)) + 1; break;
-    case kSliVar: e.Slicer.SliVar = RoundInt(float(v * 8.0)); break;
-    case kRngTon: e.Ringer.RngTone = float(v * 2000.0 + 10.0); break;
-    case kRngFbck: e.Ringer.RngFeedback = float(v); break;
-    case kRngDmp: e.Ringer.RngDamp = float(v * 12000.0); break;
+    case kSliQtz: e.Slicer.SliQuant = WorkingWhole(kSliQtz, v); break;
+    case kSliVar: e.Slicer.SliVar = WorkingWhole(kSliVar, v); break;
+    case kRngTon: e.Ringer.RngTone = Working(kRngTon, v); break;
+    case kRngFbck: e.Ringer.RngFeedback = Working(kRngFbck, v); break;
+    case kRngDmp: e.Ringer.RngDamp = Working(kRngDmp, v); break;
     default: break;
     }
     // Always recomputed, from the sample rate and tempo of the most recent block.
@@ -282,12 +257,13 @@ void APlugin::ParameterChanged(int32_t index) {
     e.Flanger.FlaDelay = float(Wide(getParameter(kFlaDel)) * Wide(int32_t(e.SrHundredth)));
     e.LfoRate = float(sv * 2.0 * Wide(float(e.BeatsPerSecond)));
     e.SyncDelayLength = RoundInt(float(sv * 2.0 * Wide(float(e.SamplesPerBeat))));
-    int32_t level = RoundInt(float(Wide(getParameter(kDecBd)) * 23.0));
-    level = level < 0 ? 0 : (level > 23 ? 23 : level);
+    int32_t level = WorkingWhole(kDecBd, getParameter(kDecBd));
+    const int32_t last = int32_t(kDecLevelTable.size()) - 1;
+    level = level < 0 ? 0 : (level > last ? last : level);
     e.Decimator.DecLevels = float(kDecLevelTable[size_t(level)]);
-    e.TriCombs.ChdSel = RoundInt(float(Wide(getParameter(kChdSel)) * 14.0));
-    e.TriCombs.ChdRoot = RoundInt(float(Wide(getParameter(kChdRoot)) * 70.0));
-    e.TriCombs.ChdFeedback = float(Wide(getParameter(kChdFbck)) * 0.099999 + 0.9);
+    e.TriCombs.ChdSel = WorkingWhole(kChdSel, getParameter(kChdSel));
+    e.TriCombs.ChdRoot = WorkingWhole(kChdRoot, getParameter(kChdRoot));
+    e.TriCombs.ChdFeedback = Working(kChdFbck, getParameter(kChdFbck));
 }
 
 void APlugin::EditorIdle(TEditorForm* form) {
@@ -338,10 +314,8 @@ void APlugin::ProcessMidiEvent(VstMidiEvent* event) {
     const int32_t c = MidiData1, v = MidiData2;
 
     if (MidiStatus == 0xB0) {
-        for (int32_t p = kDelFbck; p <= kChdFbck; ++p)
-            if (c == ParamCC[size_t(p - kDelFbck)]) setParameter(p, Ratio(v, 127.0));
-        for (int32_t q = 0; q < 6; ++q)
-            if (c == ParamCC[size_t(24 + q)]) setParameter(kLfoWav + q, Ratio(v, 127.0));
+        for (size_t s = 0; s < size_t(kNumParamCC); ++s)
+            if (c == ParamCC[s]) setParameter(kMappedParams[s], Ratio(v, 127.0));
         for (int32_t k = 0; k < kNumEffects; ++k)
             if (c == SelectCC[size_t(k)]) setParameter(kOutSel, Ratio(k, 7.0));
         for (int32_t k = 0; k < kNumEffects; ++k)

@@ -7,38 +7,13 @@
 #include "dsp/FxEngine.h"
 #include "dsp/Shared.h"
 #include "host/DVstTemplate.h"
+#include "plugin/Parameters.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-enum TParamIndex : int32_t {
-    kTrgFx1 = 0,
-    kTrgSv1 = 10,
-    kColor = 18,
-    kFx1MaxMix = 20,
-    kLfoWav = 30, kLfoAmp, kLfoPha, kOutSel, kOutMix, kOutAmp, kFxSelector, kSyncedValue, kMapIndex, kView,
-    kDelFbck = 40, kDelDmpLow, kDelDmpHigh, kGliAmp, kGliCtrl1, kGliCtrl2, kFlaDel, kFlaFbck, kFlaDmp,
-    kPhaFrq, kPhaDpt, kPhaFbck, kDecSr, kDecBd, kDecSat, kSliSp, kSliQtz, kSliVar, kRngTon, kRngFbck,
-    kRngDmp, kChdSel, kChdRoot, kChdFbck,
-    kNumParams = 64,
-};
-
-constexpr int32_t kNumPrograms = 3;
-constexpr int32_t kNumEffects = 8;
-constexpr int32_t kNumParamCC = 30;
-
-struct TParamInfo {
-    const char* Name;   // null: the framework's default name
-    uint8_t Curve;
-    bool Factory;       // the factory programs set it
-    std::array<float, kNumPrograms> Values;
-};
-
-// One table for names, curves and factory values; every query indexes it.
-extern const std::array<TParamInfo, kNumParams> kParamTable;
 extern const std::array<const char*, kNumPrograms> kProgramNames;
-extern const std::array<const char*, kNumParamCC> kMidiMapKeys;
 
 // The controller map's file name and section, in the data folder beside the library.
 constexpr const char* kMidiMapFile = "QBFX_F.ini";

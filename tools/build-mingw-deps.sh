@@ -17,22 +17,77 @@ jobs=$(nproc)
 packages=(libpng1.6 freetype)
 
 # The sources of the packages as Debian's main suites have them now, unpacked with Debian's
-# patches. apt runs on a private list of source suites and a private state folder, so the
-# machine's own apt set-up is neither needed nor changed.
+# patches, from the archive this machine's own apt set-up names for its release (whatever mirror
+# that is). apt runs on a private list of source suites and a private state folder, so the
+# machine's apt set-up is only read, never changed.
 src=$root/src
+
+# "URI SUITE SIGNED-BY" for every binary source of the release or its updates, from the one-line
+# sources.list format and the deb822 .sources format alike.
+archive_entries() {
+  local release=$1 list parts
+  eval "$(apt-config shell list Dir::Etc::sourcelist/f parts Dir::Etc::sourceparts/d)"
+  local files=()
+  [ -f "$list" ] && files+=("$list")
+  for f in "$parts"/*.list "$parts"/*.sources; do [ -f "$f" ] && files+=("$f"); done
+  [ ${#files[@]} -gt 0 ] || return 0
+  awk -v rel="$release" '
+    function wanted(s) { return s == rel || s == rel "-updates" }
+    function emit(types, uris, suites, signed,   n, u, m, t, i, j, k) {
+      if ((" " types " ") !~ / deb /) return
+      n = split(uris, u, " "); m = split(suites, t, " ")
+      for (i = 1; i <= n; i++) for (j = 1; j <= m; j++) if (wanted(t[j])) print u[i], t[j], (signed == "" ? "-" : signed)
+    }
+    function flush() { if (enabled != "no") emit(types, uris, suites, signed); types = uris = suites = signed = ""; enabled = "" }
+    FNR == 1 { if (deb822) flush(); deb822 = FILENAME ~ /\.sources$/ }
+    /^[ \t]*#/ { next }
+    deb822 && /^[ \t]*$/ { flush(); next }
+    deb822 && /^[A-Za-z-]+:/ {
+      key = tolower(substr($0, 1, index($0, ":") - 1)); val = substr($0, index($0, ":") + 1)
+      gsub(/^[ \t]+|[ \t]+$/, "", val)
+      if (key == "types") types = val; else if (key == "uris") uris = val; else if (key == "suites") suites = val
+      else if (key == "enabled") enabled = tolower(val)
+      else if (key == "signed-by" && val ~ /^\//) signed = val
+      next
+    }
+    !deb822 && $1 == "deb" {
+      opts = ""; i = 2
+      if ($2 ~ /^\[/) { while (i <= NF && $i !~ /\]$/) { opts = opts " " $i; i++ } opts = opts " " $i; i++ }
+      signed = ""
+      if (match(opts, /signed-by=[^] ]+/)) signed = substr(opts, RSTART + 10, RLENGTH - 10)
+      emit("deb", $i, $(i + 1), signed)
+    }
+    END { if (deb822) flush() }
+  ' "${files[@]}"
+}
+
 fetch_sources() {
   local apt=$root/apt
   rm -rf "$apt" "$src"
   mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/sources" "$src"
-  local release
-  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-  cat > "$apt/sources/debian-src.sources" <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $release $release-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+  local release entries
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$release" ] || { echo "cannot tell this system's release (VERSION_CODENAME in /etc/os-release)" >&2; exit 1; }
+  entries=$(archive_entries "$release")
+  if [ -z "$entries" ]; then
+    echo "this machine's apt set-up names no archive for $release: the sources of ${packages[*]} cannot be fetched" >&2
+    exit 1
+  fi
+  # one deb-src stanza per archive, with the suites and the key its binary entries have
+  local uri
+  for uri in $(awk '{ print $1 }' <<<"$entries" | sort -u); do
+    local suites signed
+    suites=$(awk -v u="$uri" '$1 == u { print $2 }' <<<"$entries" | sort -u | paste -sd ' ' -)
+    signed=$(awk -v u="$uri" '$1 == u && $3 != "-" { print $3; exit }' <<<"$entries")
+    {
+      echo "Types: deb-src"
+      echo "URIs: $uri"
+      echo "Suites: $suites"
+      echo "Components: main"
+      [ -z "$signed" ] || echo "Signed-By: $signed"
+      echo
+    } >> "$apt/sources/archive-src.sources"
+  done
   local opts=(-q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt/sources"
               -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" -o Debug::NoLocking=1
               -o APT::Sandbox::User="$(id -un)")

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12, skipping what is already there.
+#   bash tools/setup-debian.sh         everything: the plug-in, the renderer, the tests, benchmarks
+#   bash tools/setup-debian.sh build   only what the plug-in and the renderer need
 set -euo pipefail
-packages=(build-essential cmake pkg-config clang libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev zlib1g-dev libfreetype-dev libx11-dev libxext-dev libxtst-dev xvfb xauth
-          libsndfile1-dev ladspa-sdk tap-plugins)
+packages=(build-essential cmake pkg-config libpng-dev zlib1g-dev libfreetype-dev libx11-dev
+          libsndfile1-dev)
+if [ "${1:-all}" != build ]; then
+  packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev libxext-dev libxtst-dev xvfb xauth
+             ladspa-sdk tap-plugins)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

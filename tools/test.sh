@@ -7,7 +7,7 @@ bash tools/setup-debian.sh
 jobs=$(nproc)
 
 echo "== optimised build"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQBFX_BENCH=ON >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQBFX_TESTS=ON -DQBFX_BENCH=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 

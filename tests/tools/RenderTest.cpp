@@ -209,7 +209,9 @@ TEST(Render, ReportsLevelsAndShowsProgressOnlyOnATerminal) {
     const auto quiet = Render(args, false);
     ASSERT_EQ(quiet.Code, 0) << quiet.Err;
     EXPECT_EQ(quiet.Err.find('\r'), std::string::npos);
-    EXPECT_EQ(std::count(quiet.Err.begin(), quiet.Err.end(), '\n'), 1) << quiet.Err;
+    // the final line, after the one warning this render deserves
+    EXPECT_EQ(std::count(quiet.Err.begin(), quiet.Err.end(), '\n'), 2) << quiet.Err;
+    EXPECT_EQ(quiet.Err.rfind("qbfx-render: warning: no triggers given", 0), 0u) << quiet.Err;
     EXPECT_NE(quiet.Err.find("wrote " + (dir / "out.wav")), std::string::npos) << quiet.Err;
 
     EXPECT_NE(quiet.Out.find("length     1.000 s (44100 frames at 44100 Hz"), std::string::npos) << quiet.Out;
@@ -305,7 +307,8 @@ TEST(Render, ExecutableExitsNonZeroAndPrintsOnlyAFinalLineWhenNotOnATerminal) {
         return std::pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1,
                          std::string(std::istreambuf_iterator<char>(e), {}));
     };
-    const auto [ok, okErr] = run(base + " --plugin " + FIXTURE_OK);
+    WriteText(dir / "score.txt", "0 cc 20 1\n");
+    const auto [ok, okErr] = run(base + " --plugin " + FIXTURE_OK + " --score " + (dir / "score.txt"));
     EXPECT_EQ(ok, 0);
     EXPECT_EQ(okErr.rfind("qbfx-render: wrote ", 0), 0u) << okErr;
     EXPECT_EQ(std::count(okErr.begin(), okErr.end(), '\n'), 1);

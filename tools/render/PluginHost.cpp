@@ -124,6 +124,14 @@ std::vector<std::string> TPluginHost::ParamNames() const {
     return names;
 }
 
+std::string TPluginHost::ParamDisplay(int index) const {
+    return ReadString(effGetParamDisplay, index, kHostParamStrBuffer);
+}
+
+std::string TPluginHost::ParamLabel(int index) const {
+    return ReadString(effGetParamLabel, index, kHostParamStrBuffer);
+}
+
 std::string TPluginHost::ProgramName(int program) const {
     char buffer[kStringBuffer] = {};
     if (Dispatch(effGetProgramNameIndexed, program, -1, buffer) == 0) return {};

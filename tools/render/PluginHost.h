@@ -28,6 +28,8 @@ public:
     int NumParams() const { return Effect->numParams; }
     int InitialDelay() const { return Effect->initialDelay; }
     std::vector<std::string> ParamNames() const;
+    std::string ParamDisplay(int index) const;   // the value as the plug-in shows it
+    std::string ParamLabel(int index) const;     // its unit
     std::string ProgramName(int program) const;
     std::string EffectName() const;
     void SetProgram(int program);
