@@ -51,8 +51,8 @@ template <int32_t Fx>
     // The inputs are taken before any output is written: the host may pass the same buffers.
     const int32_t most = n - i < kSpanLength ? n - i : kSpanLength;
     for (int32_t j = 0; j < most; ++j) {
-        SpanInL[size_t(j)] = FiniteOrSilence(inL[i + j]);
-        SpanInR[size_t(j)] = FiniteOrSilence(inR[i + j]);
+        SpanInL[size_t(j)] = InputOrSilence(inL[i + j]);
+        SpanInR[size_t(j)] = InputOrSilence(inR[i + j]);
     }
     TFxSpan span;
     int32_t j = 0;

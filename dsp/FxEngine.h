@@ -20,11 +20,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 constexpr int32_t kScopeLength = 113;   // entries 0..111 are shown
 constexpr int32_t kEffectCount = 8;     // effect indices 0..7
 constexpr int32_t kNoEffect = -1;       // what a selection outside them runs: every effect deselected
+// The largest input sample the engine takes, +60 dBFS, far above any real signal.
+constexpr float kInputBound = 1000.0f;
 
 // What the host told us about time for one block, already checked and defaulted.
 struct TBlockTime {
@@ -38,7 +39,7 @@ class TFxEngine {
 public:
     // Per block, before the first frame: tempo and sample-rate values, stored as 32-bit floats.
     void BeginBlock(const TBlockTime& time);
-    // Runs n frames; non-finite input samples are taken as silence.
+    // Runs n frames; input samples beyond kInputBound, and non-finite ones, are taken as silence.
     void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
 
     // Per-frame steps of the engine itself, in the order the loop runs them around the effects.
@@ -106,7 +107,7 @@ private:
     int32_t RunSpan(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
                     int32_t& selected);
 
-    // The span's inputs, taken as silence where not finite, and its cycle starts.
+    // The span's inputs, taken as silence past the bound, and its cycle starts.
     std::array<float, kSpanLength> SpanInL{}, SpanInR{};
     std::array<uint8_t, kSpanLength> SpanCycleStart{};
 };
@@ -116,8 +117,11 @@ inline int32_t EffectCase(int32_t selected) {
     return selected >= 0 && selected < kEffectCount ? selected : kNoEffect;
 }
 
-// A non-finite sample would circulate in the feedback lines for ever: it is taken as silence.
-inline float FiniteOrSilence(float x) { return std::fabs(x) <= std::numeric_limits<float>::max() ? x : 0.0f; }
+// A sample past the bound is no signal but an upstream fault (a filter that blew up, garbage
+// memory). Taken into the feedback lines it would ring for seconds at its level, or for ever if
+// not finite, so it is taken as silence like NaN and infinity: zeroed rather than clamped, since a
+// clamp would still load every line with a +60 dBFS burst. The test is false for NaN.
+inline float InputOrSilence(float x) { return std::fabs(x) <= kInputBound ? x : 0.0f; }
 
 inline void TFxEngine::ReadInputFrame(float left, float right) {
     Frame.InL = left;

@@ -378,6 +378,8 @@ void TPluginEditorWindow::UpdaterTimer() {
 
 void TPluginEditorWindow::DrawLfoTraces() {
     constexpr uint32_t kRed = Argb(255, 255, 0, 0), kBlack = Argb(255, 0, 0, 0);
+    // one redraw: only the columns that come out different are repainted and sent
+    LFOMon->BeginRedraw();
     LFOMon->Repaint();
     for (const auto* rows : {&ScopeRowL, &ScopeRowR})
         for (size_t x = 1; x <= 110; ++x) {
@@ -386,6 +388,7 @@ void TPluginEditorWindow::DrawLfoTraces() {
             LFOMon->SetPixel(int(x), y + 1, kBlack);
             LFOMon->SetPixel(int(x), y - 1, kBlack);
         }
+    LFOMon->EndRedraw();
 }
 
 void TPluginEditorWindow::SliderFeedback(int index, TDIBSlider& slider) {

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TPluginEditorWindow;
 
@@ -35,7 +36,7 @@ public:
     virtual void SizeChanged(int width, int height) = 0;
     // Delivers the window's pending events to the form, without blocking.
     virtual void PumpEvents(TPluginEditorWindow&) {}
-    // Shows what changed since the last call (form.TakeDirty / form.PaintArea).
+    // Shows what changed since the last call (form.TakeDamage, form.PaintArea for each part).
     virtual void Present(TPluginEditorWindow&) {}
     // Opens `menu` at client point x, y in a window of its own, so that no edge of the editor
     // clips it, and runs it until it closes: the platform routes its input, paints it and calls
@@ -70,8 +71,9 @@ public:
     void MouseInput(const MouseEvent& ev);
     void KeyInput(Key key);
     void MouseLeftWindow();
-    // The area to repaint since the last call, and the painting of the form plus an open menu.
-    TRect TakeDirty() { return Form.TakeDirty(); }
+    // What to repaint since the last call, as rectangles to paint and send one by one, and the
+    // painting of the form plus an open menu.
+    void TakeDamage(std::vector<TRect>& out) { Form.TakeDamage(out); }
     void PaintArea(PixelBuffer buffer, const TRect& area);
     TCursor CursorAt(int x, int y);
     // The context menu is open inside the form's own area (the platform did not take it).

@@ -6,7 +6,6 @@
 #include "plugin/EditorExchange.h"
 
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
 const std::array<const char*, kNumPrograms> kProgramNames = {"FX set 1", "FX set 2", "FX set 3"};
@@ -17,11 +16,13 @@ constexpr std::array<int32_t, kNumEffects> kSelectNotes = {35, 36, 38, 40, 41, 4
 constexpr std::array<int32_t, kNumEffects> kSyncNotes = {48, 50, 52, 53, 55, 57, 59, 60};
 constexpr int32_t kHoldController = 64;
 // A controller map is a few lines; anything beyond this is not one.
-constexpr std::streamsize kMidiMapMaxBytes = 1 << 20;
+constexpr size_t kMidiMapMaxBytes = 1 << 20;
 
-// The range of tempi and rates the engine accepts; outside it the nearest bound is used.
+// The range of tempi and rates the engine accepts; outside it the nearest bound is used. No host
+// runs below 8 kHz, and below it the flanger's ring (a hundredth of a second) is only a few
+// samples long: its interpolation taps wrap onto the newest samples and the feedback diverges.
 constexpr double kMinTempo = 1.0, kMaxTempo = 1000.0;
-constexpr float kMinRate = 1000.0f, kMaxRate = 768000.0f;
+constexpr float kMinRate = 8000.0f, kMaxRate = 768000.0f;
 
 // The host's sample rate as the engine takes it: within the range above, or `fallback` if unusable.
 float UsableRate(float rate, float fallback) {
@@ -187,15 +188,8 @@ void APlugin::InitializeParameters() {
 }
 
 void APlugin::LoadMidiMap() {
-    std::string text;
-    if (!DataFolder.empty()) {
-        std::ifstream file(DataFolder + kMidiMapFile, std::ios::binary);
-        if (file) {
-            text.resize(size_t(kMidiMapMaxBytes));
-            file.read(text.data(), kMidiMapMaxBytes);
-            text.resize(size_t(file.gcount()));
-        }
-    }
+    const std::string text =
+        DataFolder.empty() ? std::string() : ReadRegularFile(DataFolder + kMidiMapFile, kMidiMapMaxBytes);
     SelectNote = kSelectNotes;
     SyncNote = kSyncNotes;
     for (size_t s = 0; s < size_t(kNumParamCC); ++s)

@@ -193,7 +193,7 @@ TDIBContainer* TDIBContainer::Root() {
 void TDIBContainer::AddDirty(const TRect& r) {
     const TRect c = r.Intersect({0, 0, Width(), Height()});
     if (c.Empty()) return;
-    Dirty_ = Dirty_.Union(c);
+    Dirty_.Add(c);
     if (OnInvalidate) OnInvalidate(c);
 }
 

@@ -146,13 +146,16 @@ public:
     TControl* Focused() const { return Focused_; }
     void SetFocus(TControl* c) { Focused_ = c; }
 
-    // Root only: the area changed since the last TakeDirty, and a callback on every change.
+    // Root only: what changed since it was last taken, as rectangles to repaint one by one
+    // (TakeDamage) or as their bounding rectangle (TakeDirty), and a callback on every change.
     std::function<void(const TRect&)> OnInvalidate;
     TRect TakeDirty() {
-        const TRect d = Dirty_;
-        Dirty_ = {};
+        const TRect d = Dirty_.Bounds();
+        Dirty_.Clear();
         return d;
     }
+    void TakeDamage(std::vector<TRect>& out) { Dirty_.TakeInto(out); }
+    const TDamage& Damage() const { return Dirty_; }
     // Root only: paints the dirty part (or `area`) of the tree into a buffer of the root's size.
     void PaintArea(PixelBuffer buffer, const TRect& area);
 
@@ -165,7 +168,7 @@ private:
     TDIBContainer* Root();
 
     std::vector<std::unique_ptr<TControl>> Children_;
-    TRect Dirty_;
+    TDamage Dirty_;
     TControl* Capture_ = nullptr;
     TControl* Hovered_ = nullptr;
     TControl* Focused_ = nullptr;

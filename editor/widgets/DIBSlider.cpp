@@ -53,8 +53,11 @@ void TDIBSlider::SetMax(int v) {
 void TDIBSlider::SetPosition(int v) {
     v = std::clamp(v, Min_, Max_);
     if (v != Position_) {
+        // only the pointer moves over the track: its old and its new place
+        const TRect before = PointerRect();
         Position_ = v;
-        Invalidate();
+        InvalidateRect(before);
+        InvalidateRect(PointerRect());
     }
     if (Position_ != Notified_) {
         Notified_ = Position_;

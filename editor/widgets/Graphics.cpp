@@ -1,6 +1,7 @@
 #include "editor/widgets/Graphics.h"
 
 #include <algorithm>
+#include <cstdint>
 
 TRect TRect::Intersect(const TRect& o) const {
     const int l = std::max(Left, o.Left), t = std::max(Top, o.Top);
@@ -15,6 +16,56 @@ TRect TRect::Union(const TRect& o) const {
     const int l = std::min(Left, o.Left), t = std::min(Top, o.Top);
     const int r = std::max(Right(), o.Right()), b = std::max(Bottom(), o.Bottom());
     return {l, t, r - l, b - t};
+}
+
+namespace {
+int64_t AreaOf(const TRect& r) { return r.Empty() ? 0 : int64_t(r.Width) * r.Height; }
+}  // namespace
+
+void TDamage::Add(const TRect& add) {
+    if (add.Empty()) return;
+    TRect r = add;
+    for (size_t i = 0; i < Rects_.size();) {
+        const TRect& q = Rects_[i];
+        const TRect u = q.Union(r);
+        // the union costs its pixels once; apart, the two cost theirs (the overlap twice) and
+        // one more rectangle
+        if (AreaOf(u) <= AreaOf(q) + AreaOf(r) + kRectCost) {
+            r = u;
+            Rects_.erase(Rects_.begin() + std::ptrdiff_t(i));
+            i = 0;   // the grown rectangle may now join one it passed
+            continue;
+        }
+        ++i;
+    }
+    if (Rects_.size() < kMaxRects) {
+        Rects_.push_back(r);
+        return;
+    }
+    size_t best = 0;
+    int64_t growth = INT64_MAX;
+    for (size_t i = 0; i < Rects_.size(); ++i) {
+        const int64_t g = AreaOf(Rects_[i].Union(r)) - AreaOf(Rects_[i]);
+        if (g < growth) {
+            growth = g;
+            best = i;
+        }
+    }
+    const TRect u = Rects_[best].Union(r);
+    Rects_.erase(Rects_.begin() + std::ptrdiff_t(best));
+    Add(u);
+}
+
+TRect TDamage::Bounds() const {
+    TRect b;
+    for (const TRect& r : Rects_) b = b.Union(r);
+    return b;
+}
+
+int64_t TDamage::Area() const {
+    int64_t a = 0;
+    for (const TRect& r : Rects_) a += AreaOf(r);
+    return a;
 }
 
 uint32_t BlendOver(uint32_t dst, uint32_t src, unsigned opacity) {

@@ -22,6 +22,34 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
+// The parts of a window to repaint and send, as separate rectangles. A rectangle joins another
+// only where painting and sending the two as one costs less than as two: the pixels their
+// union adds beyond them are cheaper than the fixed cost of a rectangle of its own.
+class TDamage {
+public:
+    // What a separate rectangle costs (a walk of the control tree, a request to the display),
+    // counted in pixels painted and sent: with a moving LFO trace, 16 sent the fewest pixels for
+    // no more CPU than larger values in the editor benchmark.
+    static constexpr int64_t kRectCost = 16;
+    // Beyond this many, a new rectangle joins the one it grows least.
+    static constexpr size_t kMaxRects = 32;
+
+    void Add(const TRect& r);
+    bool Empty() const { return Rects_.empty(); }
+    const std::vector<TRect>& Rects() const { return Rects_; }
+    TRect Bounds() const;
+    int64_t Area() const;   // of the rectangles, overlaps counted twice
+    void Clear() { Rects_.clear(); }
+    // Hands the rectangles over and leaves this empty; `out`'s storage is kept for reuse.
+    void TakeInto(std::vector<TRect>& out) {
+        out.clear();
+        out.swap(Rects_);
+    }
+
+private:
+    std::vector<TRect> Rects_;
+};
+
 constexpr uint32_t Argb(uint8_t a, uint8_t r, uint8_t g, uint8_t b) {
     return uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }

@@ -1,6 +1,7 @@
 #include "editor/widgets/StdControls.h"
 
 #include <algorithm>
+#include <utility>
 
 void TImage::SetPicture(std::shared_ptr<const TBitmap> picture) {
     Picture_ = std::move(picture);
@@ -103,13 +104,48 @@ void TPaintBox::SetBounds(int left, int top, int width, int height) {
 
 void TPaintBox::Repaint() {
     std::fill(Layer_.Pixels.begin(), Layer_.Pixels.end(), 0u);
-    Invalidate();
+    if (!Redrawing_) Invalidate();
 }
 
 void TPaintBox::SetPixel(int x, int y, uint32_t argb) {
     if (x < 0 || y < 0 || x >= Layer_.Width || y >= Layer_.Height) return;
     Layer_.At(x, y) = argb;
-    InvalidateRect({x, y, 1, 1});
+    if (!Redrawing_) InvalidateRect({x, y, 1, 1});
+}
+
+void TPaintBox::BeginRedraw() {
+    if (Redrawing_) return;
+    Redrawing_ = true;
+    std::swap(Before_, Layer_);
+    if (Layer_.Width != Before_.Width || Layer_.Height != Before_.Height)
+        Layer_ = TBitmap(Before_.Width, Before_.Height);
+    else
+        std::fill(Layer_.Pixels.begin(), Layer_.Pixels.end(), 0u);
+}
+
+void TPaintBox::EndRedraw() {
+    if (!Redrawing_) return;
+    Redrawing_ = false;
+    // The changed rows of each column, split where a long unchanged stretch lies between them
+    // (two traces in one column), gathered as damage: neighbouring columns join where that is
+    // cheaper, so a moving trace is a few rectangles that follow it.
+    constexpr int kGap = 8;
+    Changed_.Clear();
+    const int w = Layer_.Width, h = Layer_.Height;
+    for (int x = 0; x < w; ++x) {
+        int top = -1, bottom = -1;
+        for (int y = 0; y < h; ++y) {
+            if (Layer_.At(x, y) == Before_.At(x, y)) continue;
+            if (top >= 0 && y - bottom > kGap) {
+                Changed_.Add({x, top, 1, bottom - top + 1});
+                top = -1;
+            }
+            if (top < 0) top = y;
+            bottom = y;
+        }
+        if (top >= 0) Changed_.Add({x, top, 1, bottom - top + 1});
+    }
+    for (const TRect& r : Changed_.Rects()) InvalidateRect(r);
 }
 
 uint32_t TPaintBox::Pixel(int x, int y) const {

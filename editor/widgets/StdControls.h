@@ -84,10 +84,18 @@ public:
     void Repaint();
     void SetPixel(int x, int y, uint32_t argb);   // ignored outside the box
     uint32_t Pixel(int x, int y) const;           // 0 where nothing is set
+    // A whole new drawing, as Repaint and SetPixel calls, that marks changed only the parts of
+    // the columns whose pixels differ from the drawing before: the pixels set between the two
+    // calls replace all of the previous ones.
+    void BeginRedraw();
+    void EndRedraw();
     // Further drawing on each paint, after the pixels.
     std::function<void(TPaintBox&, TCanvas&)> OnPaint;
     void Paint(TCanvas& canvas) override;
 
 private:
     TBitmap Layer_;
+    TBitmap Before_;   // the drawing a redraw replaces
+    TDamage Changed_;  // where the two differ
+    bool Redrawing_ = false;
 };

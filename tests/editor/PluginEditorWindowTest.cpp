@@ -636,6 +636,158 @@ TEST_F(EditorForm, LfoTracesAreRedWithBlackNeighboursAndSkipTheEnds) {
     EXPECT_EQ(Form->LFOMon->Pixel(55, 30), kRed);
 }
 
+// What a platform shows: the parts the form marks changed, each painted alone over what was
+// shown before; a new client size is painted whole, as the platforms do.
+struct Screen {
+    int W = 0, H = 0;
+    std::vector<uint32_t> Px;
+    std::vector<TRect> Parts;
+    int64_t Sent = 0;
+    void Show(TPluginEditorWindow& form) {
+        form.TakeDamage(Parts);
+        const TRect all{0, 0, form.ClientWidth(), form.ClientHeight()};
+        if (all.Width != W || all.Height != H) {
+            W = all.Width;
+            H = all.Height;
+            Px.assign(size_t(W) * size_t(H), 0u);
+            Parts = {all};
+        }
+        for (const TRect& r : Parts) {
+            const TRect c = r.Intersect(all);
+            if (c.Empty()) continue;
+            form.PaintArea({Px.data(), W, H, W}, c);
+            Sent += int64_t(c.Width) * c.Height;
+        }
+    }
+};
+
+std::string FirstDifference(TPluginEditorWindow& form, const Screen& screen) {
+    const int w = form.ClientWidth(), h = form.ClientHeight();
+    std::vector<uint32_t> full(size_t(w) * size_t(h), 0u);
+    form.PaintArea({full.data(), w, h, w}, {0, 0, w, h});
+    if (screen.W != w || screen.H != h) return "size differs";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (const size_t i = size_t(y) * size_t(w) + size_t(x); full[i] != screen.Px[i])
+                return "first at " + std::to_string(x) + ", " + std::to_string(y);
+    return {};
+}
+
+TEST_F(EditorForm, WhatIsShownPartByPartEqualsAWholeRepaintAfterEveryStep) {
+    Screen screen;
+    screen.Show(*Form);
+    int step = 0;
+    auto check = [&](const char* what) {
+        Tick();
+        screen.Show(*Form);
+        ++step;
+        EXPECT_EQ(FirstDifference(*Form, screen), "") << what << " (step " << step << ")";
+    };
+    // moving traces, also reaching past the monitor's edges
+    for (int t = 0; t < 12; ++t) {
+        for (size_t i = 0; i < Form->ScopeRowL.size(); ++i) {
+            const double x = double(i);
+            Form->ScopeRowL[i] = int(std::lrint(25.0 + 30.0 * std::sin(0.2 * (x + 7.0 * t))));
+            Form->ScopeRowR[i] = int(std::lrint(60.0 + 35.0 * std::sin(0.13 * x - t)));
+        }
+        check("trace");
+    }
+    for (float v : {0.1f, 0.13f, 0.9f, 0.5f, 0.0f, 1.0f}) {
+        Host.SetParameter(40, v);   // host automation
+        Host.SetParameter(63, 1.0f - v);
+        check("automated sliders");
+    }
+    Host.SetParameter(33, 5.0f / 7.0f);
+    check("selection dot");
+    Press(*Form->FXtrg[6]);
+    check("effect button down");
+    Release(*Form->FXtrg[6]);
+    check("effect button up");
+    Press(*Form->SVtrg[7]);
+    check("synced value: growing status texts");
+    Release(*Form->SVtrg[7]);
+    check("synced value released");
+    Hover(*Form->Slider(34));
+    check("longest hint");
+    Hover(*Form->FXtrg[1]);
+    check("hot button");
+    // a drag on a slider's pointer
+    TDIBSlider& s = *Form->Slider(47);
+    int x = 0, y = 0;
+    s.AbsoluteOrigin(x, y);
+    const int grab = y + s.PointerRect().Top + 3;
+    Form->MouseInput({MouseEvent::Kind::Move, x + 10, grab});
+    Form->MouseInput({MouseEvent::Kind::Down, x + 10, grab, MouseButton::Left});
+    for (int dy : {5, 17, 40, -30, 90})
+        Form->MouseInput({MouseEvent::Kind::Move, x + 10, grab + dy, MouseButton::Left});
+    check("dragged slider");
+    Form->MouseInput({MouseEvent::Kind::Up, x + 10, grab + 90, MouseButton::Left});
+    Form->Cream1Click(0);
+    check("colour");
+    Press(*Form->Slider(52), MouseButton::Right);
+    Release(*Form->Slider(52), MouseButton::Right);
+    ASSERT_TRUE(Form->InlineMenuOpen());
+    check("menu open inside the form");
+    Form->KeyInput(Key::Down);
+    check("menu item highlighted");
+    Form->KeyInput(Key::Escape);
+    check("menu closed");
+    Press(*Form->LogoImg);
+    Release(*Form->LogoImg);
+    check("information picture");
+    Press(*Form->FullImg);
+    Release(*Form->FullImg);
+    check("front panel back");
+    Form->Performerview1Click();
+    check("performer view");
+    Host.SetParameter(39, 0.0f);
+    check("full view from the host");
+}
+
+TEST_F(EditorForm, ATickMarksOnlyWhatChanged) {
+    std::vector<TRect> parts;
+    auto area = [&] {
+        Form->TakeDamage(parts);
+        int64_t a = 0;
+        for (const TRect& r : parts) a += int64_t(r.Width) * r.Height;
+        return a;
+    };
+    area();
+    Tick();
+    Tick();
+    EXPECT_EQ(area(), 0) << "nothing changed: nothing to paint or send";
+    // an automated slider: its pointer's old and new place, nothing else
+    TDIBSlider& s = *Form->Slider(40);
+    const TRect before = s.PointerRect();
+    const int to = s.Position() > 50 ? s.Position() - 20 : s.Position() + 20;
+    Host.SetParameter(40, 1.0f - float(to) / 100.0f);
+    Tick();
+    ASSERT_EQ(s.Position(), to);
+    Form->TakeDamage(parts);
+    int64_t a = 0;
+    int sx = 0, sy = 0;
+    s.AbsoluteOrigin(sx, sy);
+    const TRect slider{sx, sy, s.Width(), s.Height()};
+    for (const TRect& r : parts) {
+        EXPECT_EQ(r.Intersect(slider), r) << "outside the slider";
+        a += int64_t(r.Width) * r.Height;
+    }
+    EXPECT_GT(a, 0);
+    EXPECT_LE(a, int64_t(before.Width) * (before.Height + s.PointerRect().Height));
+    // one trace column moved: within that column of the monitor only
+    Form->ScopeRowL[40] += 20;
+    Tick();
+    Form->TakeDamage(parts);
+    int mx = 0, my = 0;
+    Form->LFOMon->AbsoluteOrigin(mx, my);
+    ASSERT_FALSE(parts.empty());
+    for (const TRect& r : parts) {
+        EXPECT_EQ(r.Left, mx + 40);
+        EXPECT_EQ(r.Width, 1);
+        EXPECT_LE(r.Height, 3 + 20);
+    }
+}
+
 TEST(TPluginEditorWindow, DetachedFormSendsNothingAndItsTimerDoesNothing) {
     auto p = std::make_unique<FakePlatform>();
     FakePlatform* platform = p.get();

@@ -3,11 +3,16 @@
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/PluginFixture.h"
 
+#include "dsp/Random.h"
+
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
 namespace {
+
+constexpr uint8_t kSelectNotes[kNumEffects] = {35, 36, 38, 40, 41, 43, 45, 47};
 
 struct Engine : PluginFixture {
     const TFxEngine& E() const { return Plugin->Engine; }
@@ -140,7 +145,7 @@ TEST_F(Engine, BeforeAnyTimeInformationTheTempoIs120AndTheTransportStopped) {
 TEST_F(Engine, AbsurdSampleRatesKeepEveryPositionInsideItsLine) {
     struct Case { float rate; int32_t srInt; } cases[] = {
         {0.0f, 44100}, {-1.0f, 44100}, {NAN, 44100}, {INFINITY, 44100}, {384000.0f, 384000},
-        {1e9f, 768000}, {10.0f, 1000}};
+        {1e9f, 768000}, {10.0f, 8000}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
         SetTime(44100.0, 120.0, true);
@@ -162,6 +167,60 @@ TEST_F(Engine, AbsurdSampleRatesKeepEveryPositionInsideItsLine) {
     }
 }
 
+// Below 8 kHz the flanger's ring was a few samples long and its feedback diverged (at 1 kHz to
+// 2e38 and then NaN). Every rate a host can set, every effect, its controls at their ends or at
+// random: from noise at half scale the output stays finite and below the input bound.
+TEST_F(Engine, NoRateAHostCanSetMakesAnyEffectDiverge) {
+    const float rates[] = {1.0f, 1000.0f, 3000.0f, 7999.0f, 8000.0f, 8049.0f, 11025.0f, 44100.0f, 192000.0f, FLT_MAX};
+    std::vector<std::vector<float>> settings = {std::vector<float>(kNumParams, 1.0f),
+                                                std::vector<float>(kNumParams, 0.0f)};
+    TRandom pick(2024);
+    for (int32_t k = 0; k < 2; ++k) {
+        std::vector<float> values(kNumParams);
+        for (float& v : values) v = pick.Below(3) == 0 ? float(pick.Below(2)) : pick.Uniform01();
+        settings.push_back(values);
+    }
+    const int32_t sound[] = {kLfoWav, kLfoAmp, kLfoPha, kDelFbck, kDelDmpLow, kDelDmpHigh, kGliAmp, kGliCtrl1,
+                             kGliCtrl2, kFlaDel, kFlaFbck, kFlaDmp, kPhaFrq, kPhaDpt, kPhaFbck, kDecSr, kDecBd,
+                             kDecSat, kSliSp, kSliQtz, kSliVar, kRngTon, kRngFbck, kRngDmp, kChdSel, kChdRoot,
+                             kChdFbck};
+    settings.push_back(std::vector<float>(kNumParams, -1.0f));   // the factory program with "Fla Del" 0.959
+    settings.back()[kFlaDel] = 0.959f;
+    const size_t block = 4096;
+    std::vector<float> inL(block), inR(block), outL(block), outR(block);
+    for (float rate : rates) {
+        for (size_t set = 0; set < settings.size(); ++set) {
+            Host.Close();
+            SetUp();
+            Host.ServeTime = false;
+            Host.Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+            Block(64);   // the rate values the controls are worked out from
+            for (int32_t p : sound)
+                if (settings[set][size_t(p)] >= 0.0f) Host.SetParameter(p, settings[set][size_t(p)]);
+            TRandom noise(uint64_t(set) + 1);
+            for (int32_t fx = 0; fx < kNumEffects; ++fx) {
+                SCOPED_TRACE(::testing::Message() << "rate " << rate << ", setting " << set << ", effect " << fx);
+                Host.SendMidi({{0x90, kSelectNotes[fx], 100}, {0x90, 57, 100}});
+                Host.SetParameter(kOutMix, 1.0f);
+                Host.SetParameter(kOutAmp, 1.0f);
+                float peak = 0.0f;
+                for (int32_t b = 0; b < 4; ++b) {
+                    for (size_t i = 0; i < block; ++i) {
+                        inL[i] = noise.Uniform01() - 0.5f;
+                        inR[i] = noise.Uniform01() - 0.5f;
+                    }
+                    Host.Process(inL.data(), inR.data(), outL.data(), outR.data(), int32_t(block));
+                    for (size_t i = 0; i < block; ++i) {
+                        ASSERT_TRUE(std::isfinite(outL[i]) && std::isfinite(outR[i])) << "block " << b;
+                        peak = std::max({peak, std::fabs(outL[i]), std::fabs(outR[i])});
+                    }
+                }
+                EXPECT_LE(peak, kInputBound);
+            }
+        }
+    }
+}
+
 TEST_F(Engine, NonFiniteInputIsTakenAsSilenceAndNeverReachesTheFeedback) {
     Host.SetParameter(kOutMix, 1.0f);
     Host.SetParameter(kOutSel, 0.0f);
@@ -173,6 +232,56 @@ TEST_F(Engine, NonFiniteInputIsTakenAsSilenceAndNeverReachesTheFeedback) {
     for (int i = 0; i < 100; ++i) {
         Host.Process(in.data(), in.data(), outL.data(), outR.data(), 2048);
         for (float v : outL) ASSERT_TRUE(std::isfinite(v));
+    }
+}
+
+TEST_F(Engine, HugeFiniteInputIsTakenAsSilenceSoNoEffectRingsOnIt) {
+    // The bound itself passes, the next float beyond it does not (seen through the dry path).
+    Host.SetParameter(kOutMix, 0.0f);
+    Host.SetParameter(kOutAmp, 1.0f);
+    const float beyond = std::nextafter(kInputBound, INFINITY);
+    std::vector<float> in = {kInputBound, -kInputBound, beyond, -beyond, 1e30f, -FLT_MAX, 0.001f};
+    const std::vector<float> expected = {kInputBound, -kInputBound, 0.0f, 0.0f, 0.0f, 0.0f, 0.001f};
+    std::vector<float> outL(in.size()), outR(in.size());
+    Host.Process(in.data(), in.data(), outL.data(), outR.data(), int32_t(in.size()));
+    EXPECT_EQ(outL, expected);
+    EXPECT_EQ(outR, expected);
+
+    // A burst of 1e30 once kept TriCombs loud for seconds, and stored in its lines while another
+    // effect played. Now every effect plays after such a burst exactly what it plays after silence.
+    auto render = [this, beyond](int32_t fx, bool burst) {
+        Host.Close();   // a fresh instance for each render
+        SetUp();
+        SetTime(48000.0, 120.0, true);
+        Prime();
+        Host.SendMidi({{0x90, kSelectNotes[fx], 100}, {0x90, 53, 100}});
+        TRandom rng(99);
+        const size_t block = 512;
+        std::vector<float> inL(block), inR(block), out(2 * 3 * 48000);
+        for (size_t b = 0; b < out.size() / (2 * block); ++b) {
+            if (b == 100) Host.SendMidi({{0x90, 47, 100}});   // TriCombs again, on what it stored
+            if (b == 200) Host.SendMidi({{0x90, kSelectNotes[fx], 100}});
+            for (size_t i = 0; i < block; ++i) {
+                const size_t frame = block * b + i;
+                const float noise = rng.Uniform01() - 0.5f;
+                const bool huge = frame >= 4800 && frame < 5800;
+                inL[i] = huge ? (burst ? 1e30f : 0.0f) : noise;
+                inR[i] = huge ? (burst ? std::copysign(beyond + 1e6f * std::fabs(noise), noise) : 0.0f) : noise;
+            }
+            float* o = &out[2 * block * b];
+            Host.Process(inL.data(), inR.data(), o, o + block, int32_t(block));
+        }
+        return out;
+    };
+    for (int32_t fx = 0; fx < kNumEffects; ++fx) {
+        SCOPED_TRACE(fx);
+        const std::vector<float> afterBurst = render(fx, true), afterSilence = render(fx, false);
+        const auto differ = std::mismatch(afterBurst.begin(), afterBurst.end(), afterSilence.begin());
+        if (differ.first != afterBurst.end()) {
+            const size_t at = size_t(differ.first - afterBurst.begin());   // blocks of 512 left, 512 right
+            ADD_FAILURE() << "frame " << at / 1024 * 512 + at % 512 << (at % 1024 < 512 ? " left: " : " right: ")
+                          << *differ.first << " after the burst, " << *differ.second << " after silence";
+        }
     }
 }
 

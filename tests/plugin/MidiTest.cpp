@@ -1,11 +1,20 @@
 // MIDI triggers and the controller map, through effProcessEvents.
 #include "tests/support/PluginFixture.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
 #include <string>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -106,17 +115,25 @@ TEST(MidiMapText, KeysAreReadAsWholeNumbersAndAnythingElseIsZero) {
 }
 
 #if defined(QBFX_MODULE_PATH)
-// A copy of the built library in a folder of its own, with a controller map beside it.
-TEST(MidiMapFile, IsReadFromTheDataFolderBesideTheLibrary) {
+namespace {
+// A copy of the built library in a folder of its own, with an empty data folder beside it.
+std::filesystem::path CopyLibraryToAFolderOfItsOwn() {
     namespace fs = std::filesystem;
-    const fs::path module = fs::path(QBFX_MODULE_PATH).filename();
     fs::path dir;
     for (std::random_device seed;;) {   // a folder nobody else has, on POSIX and Windows alike
         dir = fs::temp_directory_path() / ("qbfx-map-" + std::to_string(seed()));
         if (fs::create_directory(dir)) break;
     }
-    fs::copy_file(QBFX_MODULE_PATH, dir / module);
+    fs::copy_file(QBFX_MODULE_PATH, dir / fs::path(QBFX_MODULE_PATH).filename());
     fs::create_directory(dir / "Data");
+    return dir;
+}
+}  // namespace
+
+TEST(MidiMapFile, IsReadFromTheDataFolderBesideTheLibrary) {
+    namespace fs = std::filesystem;
+    const fs::path module = fs::path(QBFX_MODULE_PATH).filename();
+    const fs::path dir = CopyLibraryToAFolderOfItsOwn();
     std::ofstream(dir / "Data" / "QBFX_F.ini")
         << "[MIDIMAP]\nFX1 parameter 1 CC=20\nLFO parameter 2 CC=0x66\nOUT parameter 3 CC=31\n";
     {
@@ -135,4 +152,36 @@ TEST(MidiMapFile, IsReadFromTheDataFolderBesideTheLibrary) {
     }
     fs::remove_all(dir);
 }
+
+#if !defined(_WIN32)
+// A FIFO where the map should be used to block the host in `main` until something wrote to it.
+TEST(MidiMapFile, AFifoInPlaceOfTheMapDoesNotHangTheHost) {
+    namespace fs = std::filesystem;
+    const fs::path module = fs::path(QBFX_MODULE_PATH).filename();
+    const fs::path dir = CopyLibraryToAFolderOfItsOwn();
+    const fs::path fifo = dir / "Data" / "QBFX_F.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    {
+        TestHost host = TestHost::FromLibrary((dir / module).string());
+        ASSERT_NE(host.EntryFunction(), nullptr);
+        std::promise<AEffect*> opened;
+        std::future<AEffect*> effect = opened.get_future();
+        std::thread opener([&] { opened.set_value(host.Open()); });
+        if (effect.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "main is still waiting on the FIFO";
+            // Let a blocked open through with a writer that leaves at once: the reader sees the end.
+            while (effect.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+                const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                if (writer >= 0) ::close(writer);
+            }
+        }
+        opener.join();
+        ASSERT_NE(effect.get(), nullptr);
+        // Taken as no map at all: every parameter entry 0, so controller 0 drives them.
+        host.SendMidi({{0xB0, 0, 127}});
+        EXPECT_EQ(host.GetParameter(kDelFbck), 1.0f);
+    }
+    fs::remove_all(dir);
+}
+#endif
 #endif

@@ -89,7 +89,8 @@ struct TWin32Platform::Impl {
     TPluginEditorWindow* Form = nullptr;
     int Width = 0, Height = 0;
     std::vector<uint32_t> Frame;   // what the form paints, 0xAARRGGBB: a 32-bit DIB's BGRA bytes
-    TRect Pending;                 // to paint into Frame at the next WM_PAINT
+    std::vector<TRect> Damage;     // what the form changed, kept for its storage
+    std::vector<char> RegionData;  // the update region's rectangles, kept for its storage
     bool TrackingLeave = false;
     std::mt19937 Rng{std::random_device{}()};
     // A host may close the editor from inside the menu's modal loop: the code that called into
@@ -102,15 +103,19 @@ struct TWin32Platform::Impl {
     void Mouse(MouseEvent::Kind kind, MouseButton button, LPARAM lp);
     void Paint();
     void ArmTimer();
+    // The window's update region gathers what is to be painted at the next WM_PAINT.
     void Invalidate(const TRect& r) {
         const TRect c = r.Intersect({0, 0, Width, Height});
         if (c.Empty() || !Wnd) return;
-        Pending = Pending.Union(c);
         const RECT rc{c.Left, c.Top, c.Right(), c.Bottom()};
         InvalidateRect(Wnd, &rc, FALSE);
     }
-    // What the form changed is painted with the next WM_PAINT.
-    void Show() { Invalidate(Form->TakeDirty()); }
+    // What the form changed, part by part, is painted with the next WM_PAINT.
+    void Show() {
+        Form->TakeDamage(Damage);
+        for (const TRect& r : Damage) Invalidate(r);
+    }
+    void Blit(HDC dc, const TRect& area);
 };
 
 LRESULT CALLBACK TWin32Platform::Impl::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -211,30 +216,49 @@ void TWin32Platform::Impl::Mouse(MouseEvent::Kind kind, MouseButton button, LPAR
 }
 
 void TWin32Platform::Impl::Paint() {
+    Show();   // anything the form changed and has not shown yet belongs to this paint
+    // The update region's own rectangles: the parts that changed, not their bounding box.
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    bool parts = false;
+    if (region && GetUpdateRgn(Wnd, region, FALSE) > NULLREGION) {
+        const DWORD size = GetRegionData(region, 0, nullptr);
+        RegionData.resize(size);
+        parts = size >= sizeof(RGNDATAHEADER) &&
+                GetRegionData(region, size, reinterpret_cast<RGNDATA*>(RegionData.data())) == size;
+    }
+    if (region) DeleteObject(region);
     PAINTSTRUCT ps{};
     HDC dc = BeginPaint(Wnd, &ps);
     if (!dc) return;
-    const TRect all{0, 0, Width, Height};
-    const TRect asked{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                      ps.rcPaint.bottom - ps.rcPaint.top};
-    const TRect area = Pending.Union(Form->TakeDirty()).Union(asked).Intersect(all);
-    Pending = {};
-    if (!area.Empty()) {
-        Form->PaintArea({Frame.data(), Width, Height, Width}, area);
-        // The rows of the area as a top-down DIB of their own: the source is then the whole
-        // height of that DIB, which reads the same for either row order.
-        BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-        bmi.bmiHeader.biWidth = Width;
-        bmi.bmiHeader.biHeight = -area.Height;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
-        SetDIBitsToDevice(dc, area.Left, area.Top, DWORD(area.Width), DWORD(area.Height), area.Left,
-                          0, 0, UINT(area.Height), &Frame[size_t(area.Top) * size_t(Width)], &bmi,
-                          DIB_RGB_COLORS);
+    if (parts) {
+        const auto* data = reinterpret_cast<const RGNDATA*>(RegionData.data());
+        const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+        for (DWORD i = 0; i < data->rdh.nCount; ++i)
+            Blit(dc, {rects[i].left, rects[i].top, rects[i].right - rects[i].left,
+                      rects[i].bottom - rects[i].top});
+    } else {
+        Blit(dc, {ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                  ps.rcPaint.bottom - ps.rcPaint.top});
     }
     EndPaint(Wnd, &ps);
+}
+
+void TWin32Platform::Impl::Blit(HDC dc, const TRect& part) {
+    const TRect area = part.Intersect({0, 0, Width, Height});
+    if (area.Empty()) return;
+    Form->PaintArea({Frame.data(), Width, Height, Width}, area);
+    // The rows of the area as a top-down DIB of their own: the source is then the whole height
+    // of that DIB, which reads the same for either row order.
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = Width;
+    bmi.bmiHeader.biHeight = -area.Height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, area.Left, area.Top, DWORD(area.Width), DWORD(area.Height), area.Left, 0,
+                      0, UINT(area.Height), &Frame[size_t(area.Top) * size_t(Width)], &bmi,
+                      DIB_RGB_COLORS);
 }
 
 // Windows timers may come a little early: the next one is set for when the form's timer is due.
@@ -320,7 +344,6 @@ void TWin32Platform::SizeChanged(int width, int height) {
     p.Width = width;
     p.Height = height;
     p.Frame.assign(size_t(width) * size_t(height), 0u);
-    p.Pending = {};
     if (!p.Wnd) return;
     SetWindowPos(p.Wnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     p.Invalidate({0, 0, width, height});

@@ -24,7 +24,11 @@ constexpr MouseButton kNoButton = MouseButton{};
 
 // Errors on our own connection (the host may destroy its window, and with it ours, before it
 // closes the editor) are noted instead of ending the process. The handler is installed only
-// around our own requests, chained to whatever was there, and restored after a sync.
+// around our own calls, chained to whatever was there. Rare requests end with a sync, so their
+// errors are known at once. The idle work (pumping, blits, the keyboard) does not: the
+// connection is ours alone and Xlib reads from it only inside our calls, all of them trapped,
+// so an error it answers later still reaches the handler, a call or two on, and no idle waits
+// for the server.
 thread_local Display* tTrapDisplay = nullptr;
 thread_local XErrorHandler tPreviousHandler = nullptr;
 thread_local bool tTrapFailed = false;
@@ -40,7 +44,7 @@ int TrapError(Display* d, XErrorEvent* e) {
 
 class TErrorTrap {
 public:
-    explicit TErrorTrap(Display* d) : D(d) {
+    explicit TErrorTrap(Display* d, bool sync = true) : D(d), Sync(sync) {
         if (tTrapDepth++ > 0) return;
         tTrapDisplay = d;
         tTrapFailed = false;
@@ -48,18 +52,19 @@ public:
     }
     ~TErrorTrap() {
         if (--tTrapDepth > 0) return;
-        XSync(D, False);
+        if (Sync) XSync(D, False);
         XSetErrorHandler(tPreviousHandler);
         tPreviousHandler = nullptr;
         tTrapDisplay = nullptr;
     }
     TErrorTrap(const TErrorTrap&) = delete;
     TErrorTrap& operator=(const TErrorTrap&) = delete;
-    // Valid once the outermost trap has synced; inner traps see errors seen so far.
+    // The errors seen since the outermost trap began: all of its requests' once it has synced.
     static bool Failed() { return tTrapFailed; }
 
 private:
     Display* D;
+    bool Sync;
 };
 
 MouseButton ButtonOf(unsigned xbutton) {
@@ -202,7 +207,10 @@ struct TX11Platform::Impl {
     int Depth = 0;
     int Width = 0, Height = 0;
     TImageBuffer Frame;                 // the form's pixels
-    TRect Exposed;
+    TDamage Exposed;
+    std::vector<TRect> Damage;          // what the form changed, kept for its storage
+    char Keys[32] = {};                 // the keyboard as last read, for this idle
+    bool KeysRead = false;
     bool Gone = false;                  // our window was destroyed under us
     KeyCode LControl = 0, RControl = 0, LShift = 0;
     Cursor CrossCursor = 0, HelpCursor = 0, ArrowCursor = 0;
@@ -232,7 +240,8 @@ struct TX11Platform::Impl {
         Width = w;
         Height = h;
         Frame.Allocate(D, Vis, Depth, w, h);
-        Exposed = {0, 0, w, h};
+        Exposed.Clear();
+        Exposed.Add({0, 0, w, h});
     }
 
     void ShowCursor(TCursor c) {
@@ -503,9 +512,13 @@ bool TX11Platform::KeyHeld(THeldKey key) {
                          : key == THeldKey::RControl ? P_->RControl
                                                      : P_->LShift;
     if (!code) return false;
-    char keys[32] = {};
-    XQueryKeymap(P_->D, keys);
-    return (keys[code / 8] >> (code % 8)) & 1;
+    // one request per idle at most: the timer asks for up to three keys
+    if (!P_->KeysRead) {
+        TErrorTrap trap(P_->D, false);
+        XQueryKeymap(P_->D, P_->Keys);
+        P_->KeysRead = true;
+    }
+    return (P_->Keys[code / 8] >> (code % 8)) & 1;
 }
 
 int64_t TX11Platform::NowMs() {
@@ -587,18 +600,23 @@ bool TX11Platform::OpenMenu(TPluginEditorWindow&, TPopupMenu& menu, int x, int y
         return false;
     }
     p.PaintMenu();
-    XFlush(p.D);
+    {
+        TErrorTrap trap(p.D, false);
+        XFlush(p.D);
+    }
     return true;
 }
 
 void TX11Platform::PumpEvents(TPluginEditorWindow& form) {
+    P_->KeysRead = false;
     Pump(form);
     if (TErrorTrap::Failed()) P_->Gone = true;
 }
 
 void TX11Platform::Pump(TPluginEditorWindow& form) {
     Impl& p = *P_;
-    TErrorTrap trap(p.D);
+    // XPending only flushes and reads what has arrived: no wait for the server when nothing is
+    TErrorTrap trap(p.D, false);
     while (XPending(p.D) > 0) {
         XEvent e;
         XNextEvent(p.D, &e);
@@ -609,7 +627,7 @@ void TX11Platform::Pump(TPluginEditorWindow& form) {
         if (e.xany.window != p.Win) continue;
         switch (e.type) {
         case Expose:
-            p.Exposed = p.Exposed.Union({e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height});
+            p.Exposed.Add({e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height});
             break;
         case DestroyNotify: p.Gone = true; break;
         case ButtonPress: {
@@ -657,18 +675,27 @@ void TX11Platform::Pump(TPluginEditorWindow& form) {
         }
     }
     if (p.Menu && p.MenuDirty) p.PaintMenu();
+    // what the events asked for (a cursor, the focus) goes out now, not with the next idle
+    XFlush(p.D);
 }
 
 void TX11Platform::Present(TPluginEditorWindow& form) {
     Impl& p = *P_;
     const TRect all{0, 0, p.Width, p.Height};
-    const TRect dirty = form.TakeDirty().Union(p.Exposed).Intersect(all);
-    p.Exposed = {};
-    if (dirty.Empty() || !p.Frame.Ready() || p.Gone) return;
-    form.PaintArea(p.Frame.Pixels(), dirty);
+    form.TakeDamage(p.Damage);
+    for (const TRect& r : p.Exposed.Rects()) p.Damage.push_back(r);
+    p.Exposed.Clear();
+    if (p.Damage.empty() || !p.Frame.Ready() || p.Gone) return;
     {
-        TErrorTrap trap(p.D);
-        p.Frame.Put(p.D, p.Win, p.Gc, dirty);
+        // each changed part painted and sent by itself, then one flush: no reply awaited
+        TErrorTrap trap(p.D, false);
+        for (const TRect& d : p.Damage) {
+            const TRect r = d.Intersect(all);
+            if (r.Empty()) continue;
+            form.PaintArea(p.Frame.Pixels(), r);
+            p.Frame.Put(p.D, p.Win, p.Gc, r);
+        }
+        XFlush(p.D);
     }
     if (TErrorTrap::Failed()) p.Gone = true;
 }
