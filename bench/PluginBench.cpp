@@ -1,16 +1,25 @@
 // Whole-plug-in benchmarks: processReplacing through the record in 512-frame blocks at 48 kHz and
 // 120 BPM with the transport playing, one run per effect on a minute of music-like stereo, one on
 // the minute of silence that follows it, and the cost and footprint of building an instance.
+// A peer runs the same two minutes in the same run: the stereo chorus/flanger of the LADSPA TAP
+// collection at a 2 ms delay, loaded from the system's LADSPA folder. Each effect's cost is then
+// given as a ratio to the peer's, which holds across machines far better than nanoseconds do.
 //
 // Counters: frame_time (CPU time per stereo frame, shown in ns) and realtime (seconds of audio per
-// CPU second).
+// CPU second). Without arguments: 7 repetitions in random interleaving, the ratios of the medians.
 #include "plugin/uPlugin.h"
 
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <ladspa.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
 #include <malloc.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -124,36 +133,135 @@ public:
     float OutL[kBlock] = {}, OutR[kBlock] = {};
 };
 
+// The peer: one LADSPA instance at 48 kHz, every control at its default but the delay.
+class Peer {
+public:
+    static constexpr const char* kLibrary = "/usr/lib/ladspa/tap_chorusflanger.so";
+    static constexpr const char* kLabel = "tap_chorusflanger";
+    static constexpr float kDelayMs = 2.0f;
+
+    Peer() {
+        Library = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (!Library) return;
+        auto descriptor = reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(Library, "ladspa_descriptor"));
+        for (unsigned long i = 0; descriptor && !Plugin; ++i) {
+            const LADSPA_Descriptor* d = descriptor(i);
+            if (!d) break;
+            if (std::strcmp(d->Label, kLabel) == 0) Plugin = d;
+        }
+        if (!Plugin) return;
+        Handle = Plugin->instantiate(Plugin, static_cast<unsigned long>(kRate));
+        if (!Handle) return;
+        Controls.resize(Plugin->PortCount, 0.0f);
+        int32_t audioIn = 0, audioOut = 0;
+        for (unsigned long p = 0; p < Plugin->PortCount; ++p) {
+            const LADSPA_PortDescriptor pd = Plugin->PortDescriptors[p];
+            if (LADSPA_IS_PORT_CONTROL(pd)) {
+                Controls[p] = DefaultOf(Plugin->PortRangeHints[p]);
+                if (std::strncmp(Plugin->PortNames[p], "Delay", 5) == 0) Controls[p] = kDelayMs;
+                Plugin->connect_port(Handle, p, &Controls[p]);
+            } else if (LADSPA_IS_PORT_INPUT(pd)) {
+                Inputs[audioIn++ & 1] = p;
+            } else {
+                Plugin->connect_port(Handle, p, audioOut++ == 0 ? OutL : OutR);
+            }
+        }
+        if (Plugin->activate) Plugin->activate(Handle);
+    }
+    ~Peer() {
+        if (Handle) Plugin->cleanup(Handle);
+        if (Library) dlclose(Library);
+    }
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+
+    bool Ready() const { return Handle != nullptr; }
+
+    void Run(const std::vector<float>& l, const std::vector<float>& r, int32_t frames) {
+        for (int32_t at = 0; at < frames; at += kBlock) {
+            const int32_t n = frames - at < kBlock ? frames - at : kBlock;
+            Plugin->connect_port(Handle, Inputs[0], const_cast<float*>(&l[size_t(at)]));
+            Plugin->connect_port(Handle, Inputs[1], const_cast<float*>(&r[size_t(at)]));
+            Plugin->run(Handle, static_cast<unsigned long>(n));
+            benchmark::DoNotOptimize(OutL[0]);
+            benchmark::DoNotOptimize(OutR[n - 1]);
+        }
+    }
+
+private:
+    static float DefaultOf(const LADSPA_PortRangeHint& h) {
+        const LADSPA_PortRangeHintDescriptor d = h.HintDescriptor;
+        const float lo = h.LowerBound, hi = h.UpperBound;
+        const bool log = LADSPA_IS_HINT_LOGARITHMIC(d);
+        auto between = [&](float w) {
+            return log ? std::exp(std::log(lo) * (1.0f - w) + std::log(hi) * w) : lo * (1.0f - w) + hi * w;
+        };
+        if (LADSPA_IS_HINT_DEFAULT_MINIMUM(d)) return lo;
+        if (LADSPA_IS_HINT_DEFAULT_LOW(d)) return between(0.25f);
+        if (LADSPA_IS_HINT_DEFAULT_MIDDLE(d)) return between(0.5f);
+        if (LADSPA_IS_HINT_DEFAULT_HIGH(d)) return between(0.75f);
+        if (LADSPA_IS_HINT_DEFAULT_MAXIMUM(d)) return hi;
+        if (LADSPA_IS_HINT_DEFAULT_1(d)) return 1.0f;
+        if (LADSPA_IS_HINT_DEFAULT_100(d)) return 100.0f;
+        if (LADSPA_IS_HINT_DEFAULT_440(d)) return 440.0f;
+        return 0.0f;
+    }
+
+    void* Library = nullptr;
+    const LADSPA_Descriptor* Plugin = nullptr;
+    LADSPA_Handle Handle = nullptr;
+    std::vector<float> Controls;
+    unsigned long Inputs[2] = {0, 0};
+    float OutL[kBlock] = {}, OutR[kBlock] = {};
+};
+
 void SetFrameCounters(benchmark::State& state, double frames) {
     state.counters["frame_time"] =
         benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-void BM_Signal(benchmark::State& state) {
+// The minute of signal, timed; or, with `silence`, the minute of silence after it, timed alone.
+template <class Runner>
+void TimeMinute(benchmark::State& state, Runner& runner, bool silence) {
     const Signal& music = Music();
-    Instance fx(int32_t(state.range(0)));
     double frames = 0;
     for (auto _ : state) {
-        fx.Run(music.L, music.R, kSignalFrames);
+        if (silence) {
+            state.PauseTiming();
+            runner.Run(music.L, music.R, kSignalFrames);
+            state.ResumeTiming();
+            runner.Run(music.Silence, music.Silence, kSignalFrames);
+        } else {
+            runner.Run(music.L, music.R, kSignalFrames);
+        }
         frames += kSignalFrames;
     }
     SetFrameCounters(state, frames);
 }
 
-void BM_SilenceAfterSignal(benchmark::State& state) {
-    const Signal& music = Music();
+void BM_Signal(benchmark::State& state) {
     Instance fx(int32_t(state.range(0)));
-    double frames = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fx.Run(music.L, music.R, kSignalFrames);
-        state.ResumeTiming();
-        fx.Run(music.Silence, music.Silence, kSignalFrames);
-        frames += kSignalFrames;
-    }
-    SetFrameCounters(state, frames);
+    TimeMinute(state, fx, false);
 }
+
+void BM_SilenceAfterSignal(benchmark::State& state) {
+    Instance fx(int32_t(state.range(0)));
+    TimeMinute(state, fx, true);
+}
+
+void BM_Peer(benchmark::State& state, bool silence) {
+    Peer peer;
+    if (!peer.Ready()) {
+        state.SkipWithError("the peer is not installed");
+        return;
+    }
+    TimeMinute(state, peer, silence);
+}
+void BM_PeerSignal(benchmark::State& state) { BM_Peer(state, false); }
+void BM_PeerSilenceAfterSignal(benchmark::State& state) { BM_Peer(state, true); }
+
+constexpr const char* kPeerName = "TapChorusFlanger";
 
 const char* const kEffectNames[kNumEffects] = {"SyncedDelay", "GlideDrift", "Flanger", "Phaser",
                                                "Decimator", "RealtimeSlicer", "Ringer", "TriCombs"};
@@ -166,7 +274,63 @@ void RegisterEffects() {
         benchmark::RegisterBenchmark(("SilenceAfterSignal/" + name).c_str(), BM_SilenceAfterSignal)
             ->Arg(k)->Iterations(3)->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark((std::string("Signal/") + kPeerName).c_str(), BM_PeerSignal)
+        ->Iterations(3)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("SilenceAfterSignal/") + kPeerName).c_str(), BM_PeerSilenceAfterSignal)
+        ->Iterations(3)->Unit(benchmark::kMillisecond);
 }
+
+// The console report, then each effect's frame time over the peer's: the medians where the runs
+// were repeated, else the single runs.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const auto it = run.counters.find("frame_time");
+            if (it == run.counters.end()) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            Entry& e = Times[run.run_name.function_name];
+            if (median) {
+                e.Median = it->second.value;
+            } else {
+                e.Sum += it->second.value;
+                e.Count += 1;
+            }
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double signal = TimeOf("Signal/" + std::string(kPeerName));
+        const double silence = TimeOf("SilenceAfterSignal/" + std::string(kPeerName));
+        if (!(signal > 0.0) || !(silence > 0.0)) return;
+        std::printf("\ncost per stereo frame as a ratio to %s (%.1f ns on signal, %.1f ns on silence)\n",
+                    kPeerName, signal * 1e9, silence * 1e9);
+        // The last column: the effect's own cost on silence over its cost on signal.
+        std::printf("%-16s %8s %8s %15s\n", "effect", "signal", "silence", "silence/signal");
+        for (int32_t k = 0; k < kNumEffects; ++k) {
+            const double a = TimeOf("Signal/" + std::string(kEffectNames[k]));
+            const double b = TimeOf("SilenceAfterSignal/" + std::string(kEffectNames[k]));
+            if (a > 0.0 && b > 0.0)
+                std::printf("%-16s %7.2fx %7.2fx %14.2fx\n", kEffectNames[k], a / signal, b / silence, b / a);
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    struct Entry {
+        double Median = 0.0, Sum = 0.0;
+        int32_t Count = 0;
+    };
+    double TimeOf(const std::string& name) const {
+        const auto it = Times.find(name);
+        if (it == Times.end()) return 0.0;
+        return it->second.Median > 0.0 ? it->second.Median : (it->second.Count ? it->second.Sum / it->second.Count : 0.0);
+    }
+    std::map<std::string, Entry> Times;
+};
 
 // Heap in use, small blocks and mapped ones alike.
 double HeapBytes() {
@@ -194,9 +358,21 @@ BENCHMARK(BM_Construct)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 int main(int argc, char** argv) {
     RegisterEffects();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    // Rounds of every benchmark in random order, so that a busy spell of the machine falls on the
+    // plug-in and the peer alike.
+    std::vector<char*> args(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=7", interleave = "--benchmark_enable_random_interleaving=true";
+    bool repeated = false;
+    for (int i = 1; i < argc; ++i) repeated |= std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
+    if (!repeated) {
+        args.push_back(repetitions.data());
+        args.push_back(interleave.data());
+    }
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "dsp/BuffersClass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -10,6 +11,10 @@ TSampleBuffer::TSampleBuffer(size_t size)
 }
 
 void TSampleBuffer::Free::operator()(float* p) const { std::free(p); }
+
+void PrepareBuffer(TSampleBuffer& buffer, int64_t used) {
+    std::fill_n(buffer.data(), used < int64_t(buffer.size()) ? size_t(used) : buffer.size(), 0.0f);
+}
 
 TDelayTap SplitLongDelay(int32_t pos, int32_t length, float d) {
     if (!(d > 0.0f) || std::isinf(d)) return {pos, 0.0f, length};

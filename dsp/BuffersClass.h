@@ -40,6 +40,10 @@ private:
     size_t Size = 0;
 };
 
+// Before the first block: writes silence over the first `used` samples (all of them at most), so
+// that the memory a rate goes round is in place before the audio thread reaches it.
+void PrepareBuffer(TSampleBuffer& buffer, int64_t used);
+
 // Where a read lands: the tap `Index` (0..Length-1) of the whole-sample delay in a ring of
 // `Length`, and the fraction `Frac` of a sample to interpolate towards the older neighbour. Lines
 // of the same length read at the same position and delay share one.

@@ -1,53 +1,31 @@
-// The effect's audio engine: the state every effect routine shares, the DSP objects of the eight
-// effects and the LFO, and the per-frame loop that runs them. Audio thread only, except the
-// Shared words: working values written by parameter changes on any thread, and the tempo and
-// scope values that the parameter handler and the editor read.
+// The effect's audio engine: the eight effects, what they share (the frame: input pair, write
+// positions, rates and tempo, LFO, cycle check), the scope and the per-frame loop. Audio thread
+// only, except the Shared words: working values written by parameter changes on any thread, and
+// the tempo and scope values that the parameter handler and the editor read.
 #pragma once
 
-#include "dsp/BuffersClass.h"
-#include "dsp/FiltresClass.h"
+#include "dsp/FxDecimator.h"
+#include "dsp/FxFlanger.h"
+#include "dsp/FxFrame.h"
+#include "dsp/FxGlide.h"
+#include "dsp/FxPhaser.h"
+#include "dsp/FxRinger.h"
+#include "dsp/FxSlicer.h"
+#include "dsp/FxSyncedDelay.h"
+#include "dsp/FxTriCombs.h"
 #include "dsp/Numbers.h"
 #include "dsp/OscillosClass.h"
-#include "dsp/Random.h"
 #include "dsp/Shared.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 
-// Line capacities; up to 192 kHz every write position stays inside its line.
-constexpr int32_t kLongLineLength = 1536000;     // 8 s at 192 kHz: synced delay, ringer
-constexpr int32_t kSecondLineLength = 192000;    // 1 s at 192 kHz: glide & drift
-constexpr int32_t kFlangerLineLength = 2000;     // 10 ms at 192 kHz, with room
-constexpr int32_t kCombLineLength = 25000;       // 0.1 s at 192 kHz, with room
-constexpr int32_t kSliceBufferLength = 1536001;  // slicer record buffers, index 0..1,536,000
-constexpr int32_t kSliceBufferLast = kSliceBufferLength - 1;
-// The slicer's bar (four beats) must fit its record buffers: slower beats are cut to this length.
-constexpr int32_t kSlicerMaxBeat = kSliceBufferLast / 4;
-constexpr int32_t kScopeLength = 113;            // entries 0..111 are shown
-constexpr int32_t kPhaserStages = 6;
-constexpr int32_t kCombs = 3;
+constexpr int32_t kScopeLength = 113;   // entries 0..111 are shown
 constexpr int32_t kEffectCount = 8;     // effect indices 0..7
 constexpr int32_t kNoEffect = -1;       // what a selection outside them runs: every effect deselected
 // The largest input sample the engine takes, +60 dBFS, far above any real signal.
 constexpr float kInputBound = 1000.0f;
-
-extern const std::array<int32_t, 24> kDecLevelTable;
-extern const std::array<std::array<int32_t, 3>, 15> kChordTable;
-
-// The largest whole number k for which k > q is false: floor(q), with NaN and very large q above
-// every counter and very negative q below every counter.
-int64_t WholeNotAbove(Wide q);
-
-// The slicer's limits for its three counters at one beat length (already cut to the buffers),
-// speed and quantisation: the bar 4 x beat, the slice beat / speed, the random change beat / quant.
-struct TSlicerLimits {
-    TSlicerLimits() = default;
-    TSlicerLimits(float beat, int32_t speed, int32_t quant);
-    float Beat = -1.0f;
-    int32_t Speed = 0, Quant = 0;
-    int64_t Bar = 0, Slice = 0, Change = 0;
-};
 
 // What the host told us about time for one block, already checked and defaulted.
 struct TBlockTime {
@@ -59,27 +37,16 @@ struct TBlockTime {
 
 class TFxEngine {
 public:
-    TFxEngine();
-
     // Per block, before the first frame: tempo and sample-rate values, stored as 32-bit floats.
     void BeginBlock(const TBlockTime& time);
     // Runs n frames; input samples beyond kInputBound, and non-finite ones, are taken as silence.
     void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
 
-    // Per-frame steps, in the order the loop runs them; defined inline (the effects in their own
-    // headers) so that the loop compiled for one selected effect keeps only what that effect runs.
+    // Per-frame steps of the engine itself, in the order the loop runs them around the effects.
     void ReadInputFrame(float left, float right);
     void AdvanceWritePositions();
     void ProcessLfo(int32_t wave);
     void RecordScope();
-    void ProcessSyncedDelay(int32_t selectedFx);
-    void ProcessGlide(int32_t selectedFx);
-    void ProcessFlanger(int32_t selectedFx);
-    void ProcessPhaser(int32_t selectedFx);
-    void ProcessDecimator(int32_t selectedFx);
-    void ProcessSlicer(int32_t selectedFx);
-    void ProcessRinger(int32_t selectedFx);
-    void ProcessTriCombs(int32_t selectedFx);
     void PickWetPair(int32_t selectedFx);
     void CheckCycle();
     void WriteOutputFrame(float& left, float& right);
@@ -92,8 +59,9 @@ public:
     // reaches it instead of being faulted in page by page while it plays. Not on the audio thread.
     void PrepareLines(float sampleRate);
 
-    // ---- frame ----
-    float InL = 0, InR = 0, WetL = 0, WetR = 0;
+    // ---- the frame the effects read ----
+    TFxFrame Frame;
+    float WetL = 0, WetR = 0;
     Shared<int32_t> Started = 0;   // set by the first block
 
     // ---- host time and rate (audio thread writes, the parameter handler and editor read) ----
@@ -103,36 +71,16 @@ public:
     Shared<float> Tempo = 0.0f, BeatsPerSecond = 0.0f, SecondsPerBeat = 0.0f, SamplesPerBeat = 0.0f;
     Shared<int32_t> SrInt = 0, SrTimes8 = 0, SrHundredth = 0, SrTenth = 0;
     int32_t ScopeInterval = 0;
-    // Ring lengths of the shared write positions: SrTimes8, SrInt, SrHundredth and SrTenth, cut to
-    // the line capacities above 192 kHz and kept at least 1, so no position or tap leaves its line.
-    int32_t RingLong = 1, RingSecond = 1, RingFlanger = 1, RingTenth = 1;
 
-    // ---- shared delay write positions ----
-    int32_t PosLong = -1, PosFlanger = -1, PosSecond = -1, PosTenth = 0;
-
-    // ---- working values of the parameters (written by parameter changes on any thread) ----
+    // ---- working values shared by more than one effect or with the editor ----
     Shared<int32_t> SelectedFx = 0;
     Shared<float> OutMix = 0.0f, OutAmp = 0.0f;
-    Shared<int32_t> SyncStep = 0, SyncStepCombs = 0, SyncDelayLength = 0;
-    Shared<float> SyncSlice = 0.0f;
+    Shared<int32_t> SyncDelayLength = 0;
     Shared<int32_t> LfoWave = 0;
     Shared<float> LfoAmp = 0.0f, LfoPhase = 0.0f, LfoRate = 0.0f;
-    Shared<float> DelFeedback = 0.0f, DelDampLow = 0.0f, DelDampHigh = 0.0f;
-    Shared<float> GliAmp = 0.0f, GliCtrl1 = 0.0f, GliCtrl2 = 0.0f;
-    Shared<float> FlaDelay = 0.0f, FlaFeedback = 0.0f, FlaDamp = 0.0f;
-    Shared<float> PhaFreq = 0.0f, PhaFeedback = 0.0f;
-    Shared<int32_t> PhaDepth = 0;
-    Shared<int32_t> DecHold = 0;
-    Shared<float> DecLevels = 0.0f, DecSat = 0.0f;
-    Shared<int32_t> SliSpeed = 0, SliQuant = 0, SliVar = 0;
-    Shared<int32_t> SliRestart = 1;   // raised by a speed change, taken by the slicer
-    Shared<float> RngTone = 0.0f, RngFeedback = 0.0f, RngDamp = 0.0f;
-    Shared<int32_t> ChdSel = 0, ChdRoot = 0;
-    Shared<float> ChdFeedback = 0.0f;
 
     // ---- LFO ----
     TmultiDualSingle LfoOsc;
-    float LfoRawL = 0, LfoRawR = 0, LfoModL = 0, LfoModR = 0;
 
     // ---- scope history for the editor ----
     std::array<Shared<float>, kScopeLength> ScopeL{}, ScopeR{};
@@ -140,83 +88,28 @@ public:
 
     // ---- cycle check ----
     int32_t SyncDivider = 0, CycleTick = 0, PrevCycleTick = 0;
-    float CycleRestart = 1.0f;
 
-    // ---- Synced delay ----
-    Tdelay1p DelLineL{kLongLineLength}, DelLineR{kLongLineLength};
-    TLp1 DelLowL, DelLowR;
-    THp1 DelHighL, DelHighR;
-
-    // ---- Glide & Drift ----
-    Tdelay4p GliLineL{kSecondLineLength}, GliLineR{kSecondLineLength};
-    float GliDepth = 0;
-
-    // ---- Flanger ----
-    Tdelay4p FlaLineL{kFlangerLineLength}, FlaLineR{kFlangerLineLength};
-    TLp1 FlaLowL, FlaLowR;
-    float FlaBackL = 0, FlaBackR = 0;
-
-    // ---- Phaser ----
-    std::array<TAp11, kPhaserStages> PhaStagesL{}, PhaStagesR{};
-    float PhaFreqL = 0, PhaFreqR = 0, PhaOutL = 0, PhaOutR = 0;
-    float PhaOmega = 0;          // 6.2831853071795 / SrInt, rounded, for the rate below
-    int32_t PhaOmegaRate = 0;    // the SrInt PhaOmega was computed for
-
-    // ---- Decimator ----
-    float DecPhase = 0;
-    int32_t DecLastStep = 0;
-    float DecHeldL = 0, DecHeldR = 0, DecOutL = 0, DecOutR = 0;
-    // The clock increment, kept for the hold, rate and divider it was computed from.
-    Wide DecIncrement = 0.0;
-    int32_t DecIncrementHold = 0, DecIncrementRate = 0, DecIncrementStep = 0;
-    // The outputs depend on the held pair, the levels and the saturation alone: they are worked
-    // out again only when one of these changes (bit for bit).
-    std::array<uint32_t, 4> DecOutFor{};
-    bool DecOutValid = false;
-
-    // ---- Realtime slicer ----
-    TSampleBuffer SliceBufferL, SliceBufferR;
-    int32_t SliRecPos = 0, SliPos = -1, SliReadPos = -1, SliChangeCount = 0, SliChoice = 0;
-    float SliChance = 0;
-    uint8_t SliReverse = 0;
-    TSampleBuffer SliEnvelope;        // room for the longest slice
-    int32_t SliEnvelopeLength = 0;    // entries in use
-    float SliOutL = 0, SliOutR = 0;
-    TRandom SliRng;
-    TSlicerLimits SliLimits;
-    // The read position of the slice's first sample, for the choice, synced value, direction and
-    // beat it was worked out for.
-    int32_t SliStart = 0, SliStartChoice = -1;
-    uint32_t SliStartSync = 0;
-    uint8_t SliStartReverse = 0;
-    float SliStartBeat = -1.0f;
-
-    // ---- Ringer ----
-    TPara RngOsc;
-    Tdelay1p RngLineL{kLongLineLength}, RngLineR{kLongLineLength};
-    TLp1 RngLowL, RngLowR;
-    float RngOutL = 0, RngOutR = 0;
-
-    // ---- TriCombs ----
-    std::array<Tdelay2p, kCombs> ChdLinesL{Tdelay2p{kCombLineLength}, Tdelay2p{kCombLineLength},
-                                           Tdelay2p{kCombLineLength}};
-    std::array<Tdelay2p, kCombs> ChdLinesR{Tdelay2p{kCombLineLength}, Tdelay2p{kCombLineLength},
-                                           Tdelay2p{kCombLineLength}};
-    std::array<TLp1, kCombs> ChdGlide{}, ChdLowL{}, ChdLowR{};
-    std::array<float, kCombs> ChdBackL{}, ChdBackR{};
-    int32_t ChdNote = 0;
-    float ChdOutL = 0, ChdOutR = 0;
-    // The glides' targets (delays in samples) for the chord row, base note and rate they were
-    // worked out for.
-    std::array<float, kCombs> ChdTargets{};
-    int32_t ChdTargetsRow = -1, ChdTargetsNote = 0, ChdTargetsRate = 0;
+    // ---- the effects, in the order of their selection numbers ----
+    TSyncedDelay Delay;
+    TGlide Glide;
+    TFlanger Flanger;
+    TPhaser Phaser;
+    TDecimator Decimator;
+    TSlicer Slicer;
+    TRinger Ringer;
+    TTriCombs TriCombs;
 
 private:
-    // Frames from i on while the selection stays `Fx`; returns where it stopped, with the
+    // A span of frames from i on while the selection stays `Fx`: the selected effect frame by
+    // frame, then the others' work over the whole span. Returns where it stopped, with the
     // selection read for that frame in `selected`.
     template <int32_t Fx>
-    int32_t RunFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
-                      int32_t& selected);
+    int32_t RunSpan(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
+                    int32_t& selected);
+
+    // The span's inputs, taken as silence past the bound, and its cycle starts.
+    std::array<float, kSpanLength> SpanInL{}, SpanInR{};
+    std::array<uint8_t, kSpanLength> SpanCycleStart{};
 };
 
 // The effect index a selection runs as: itself, or kNoEffect outside 0..7.
@@ -224,35 +117,35 @@ inline int32_t EffectCase(int32_t selected) {
     return selected >= 0 && selected < kEffectCount ? selected : kNoEffect;
 }
 
+// A sample past the bound is no signal but an upstream fault (a filter that blew up, garbage
+// memory). Taken into the feedback lines it would ring for seconds at its level, or for ever if
+// not finite, so it is taken as silence like NaN and infinity: zeroed rather than clamped, since a
+// clamp would still load every line with a +60 dBFS burst. The test is false for NaN.
+inline float InputOrSilence(float x) { return std::fabs(x) <= kInputBound ? x : 0.0f; }
+
 inline void TFxEngine::ReadInputFrame(float left, float right) {
-    // A sample past the bound is no signal but an upstream fault (a filter that blew up, garbage
-    // memory). Taken into the feedback lines it would ring for seconds at its level, or for ever
-    // if not finite, so it is taken as silence like NaN and infinity: zeroed rather than clamped,
-    // since a clamp would still load every line with a +60 dBFS burst. The test is false for NaN.
-    InL = std::fabs(left) <= kInputBound ? left : 0.0f;
-    InR = std::fabs(right) <= kInputBound ? right : 0.0f;
+    Frame.InL = left;
+    Frame.InR = right;
+    // The working values more than one effect reads, for this frame.
+    Frame.LfoAmp = LfoAmp;
+    Frame.SyncDelayLength = SyncDelayLength;
 }
 
-inline void TFxEngine::AdvanceWritePositions() {
-    if (++PosLong >= RingLong) PosLong = 0;
-    if (++PosFlanger >= RingFlanger) PosFlanger = 0;
-    if (++PosSecond >= RingSecond) PosSecond = 0;
-    if (++PosTenth >= RingTenth) PosTenth = 0;
-}
+inline void TFxEngine::AdvanceWritePositions() { Frame.Advance(); }
 
 inline void TFxEngine::ProcessLfo(int32_t wave) {
     LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
-    LfoRawL = LfoOsc.OutA;
-    LfoRawR = LfoOsc.OutB;
-    LfoModL = float(1.0 - (Wide(LfoRawL) + 1.0) * 0.5);
-    LfoModR = float(1.0 - (Wide(LfoRawR) + 1.0) * 0.5);
+    Frame.LfoRawL = LfoOsc.OutA;
+    Frame.LfoRawR = LfoOsc.OutB;
+    Frame.LfoModL = float(1.0 - (Wide(Frame.LfoRawL) + 1.0) * 0.5);
+    Frame.LfoModR = float(1.0 - (Wide(Frame.LfoRawR) + 1.0) * 0.5);
 }
 
 inline void TFxEngine::RecordScope() {
     ScopeCounter += 1;
     if (ScopeCounter <= ScopeInterval) return;
-    ScopeL[kScopeLength - 1] = LfoModL;
-    ScopeR[kScopeLength - 1] = LfoModR;
+    ScopeL[kScopeLength - 1] = Frame.LfoModL;
+    ScopeR[kScopeLength - 1] = Frame.LfoModR;
     for (int32_t j = 0; j < kScopeLength - 1; ++j) {
         ScopeL[size_t(j)] = float(ScopeL[size_t(j) + 1]);
         ScopeR[size_t(j)] = float(ScopeR[size_t(j) + 1]);
@@ -261,17 +154,20 @@ inline void TFxEngine::RecordScope() {
 }
 
 inline void TFxEngine::PickWetPair(int32_t selectedFx) {
+    TWetPair wet{0.0f, 0.0f};
     switch (selectedFx) {
-    case 0: WetL = DelLineL.Output; WetR = DelLineR.Output; break;
-    case 1: WetL = GliLineL.Output; WetR = GliLineR.Output; break;
-    case 2: WetL = FlaLineL.Output; WetR = FlaLineR.Output; break;
-    case 3: WetL = PhaOutL; WetR = PhaOutR; break;
-    case 4: WetL = DecOutL; WetR = DecOutR; break;
-    case 5: WetL = SliOutL; WetR = SliOutR; break;
-    case 6: WetL = RngOutL; WetR = RngOutR; break;
-    case 7: WetL = ChdOutL; WetR = ChdOutR; break;
-    default: WetL = 0.0f; WetR = 0.0f; break;
+    case 0: wet = Delay.Wet(); break;
+    case 1: wet = Glide.Wet(); break;
+    case 2: wet = Flanger.Wet(); break;
+    case 3: wet = Phaser.Wet(); break;
+    case 4: wet = Decimator.Wet(); break;
+    case 5: wet = Slicer.Wet(); break;
+    case 6: wet = Ringer.Wet(); break;
+    case 7: wet = TriCombs.Wet(); break;
+    default: break;
     }
+    WetL = wet.L;
+    WetR = wet.R;
 }
 
 inline void TFxEngine::CheckCycle() {
@@ -280,24 +176,15 @@ inline void TFxEngine::CheckCycle() {
     if (SyncDivider > 0) return;
     PrevCycleTick = CycleTick;
     CycleTick = SongTicks % 288;
-    CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
+    Frame.CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
     if (Playing) return;
     LfoOsc.Restart(LfoPhase);
-    CycleRestart = 1.0f;
+    Frame.CycleRestart = 1.0f;
 }
 
 inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
     const Wide mix = OutMix, amp = OutAmp;
     // A tiny gain or a dying tail must not hand the host subnormal samples.
-    left = FlushSubnormal(float(((1.0 - mix) * Wide(InL) + Wide(WetL) * mix) * amp));
-    right = FlushSubnormal(float(((1.0 - mix) * Wide(InR) + Wide(WetR) * mix) * amp));
+    left = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InL) + Wide(WetL) * mix) * amp));
+    right = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InR) + Wide(WetR) * mix) * amp));
 }
-
-#include "dsp/FxSyncedDelay.h"
-#include "dsp/FxGlide.h"
-#include "dsp/FxFlanger.h"
-#include "dsp/FxPhaser.h"
-#include "dsp/FxDecimator.h"
-#include "dsp/FxSlicer.h"
-#include "dsp/FxRinger.h"
-#include "dsp/FxTriCombs.h"

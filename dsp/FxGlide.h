@@ -1,25 +1,45 @@
-// Glide & Drift, one frame: a delay of up to one second following the LFO. Audio thread only.
+// Glide & Drift: a delay of up to one second following the LFO. Audio thread only, except the
+// working values.
 #pragma once
 
-#include "dsp/FxEngine.h"
+#include "dsp/BuffersClass.h"
+#include "dsp/FxFrame.h"
+#include "dsp/Numbers.h"
+#include "dsp/Shared.h"
 
 // The delay follows the LFO's output B through a shaping polynomial. The lines record every frame;
 // the depth, the read and so the output pair only while selected. (The depth is taken from the LFO
 // of the frame that reads it, so working it out while deselected would change nothing.)
-inline void TFxEngine::ProcessGlide(int32_t selectedFx) {
-    GliLineL.Write(PosSecond, InL);
-    GliLineR.Write(PosSecond, InR);
-    if (selectedFx != 1) return;
+class TGlide final {
+public:
+    void Step(const TFxFrame& f) {
+        GliLineL.Write(f.PosSecond, f.InL);
+        GliLineR.Write(f.PosSecond, f.InR);
 
-    const Wide x = LfoRawR, c1 = GliCtrl1, c2 = GliCtrl2;
-    const Wide x2 = float(x * x);
-    const Wide x3 = float(x2 * x);
-    const Wide s = 0.5 * x *
-                   (2.0 * c1 + c2 * x + (4.0 * c2 - 5.0 * c1 - 1.0) * x2 + (3.0 * c1 - 3.0 * c2 + 1.0) * x3);
-    const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
-    GliDepth = float(h * Wide(float(GliAmp)));
-    // Both channels read the same delay.
-    const TDelayTap tap = SplitDelay(PosSecond, RingSecond, float(Wide(int32_t(SrInt)) * Wide(GliDepth)));
-    GliLineL.Read(tap);
-    GliLineR.Read(tap);
-}
+        const Wide x = f.LfoRawR, c1 = GliCtrl1, c2 = GliCtrl2;
+        const Wide x2 = float(x * x);
+        const Wide x3 = float(x2 * x);
+        const Wide s = 0.5 * x *
+                       (2.0 * c1 + c2 * x + (4.0 * c2 - 5.0 * c1 - 1.0) * x2 + (3.0 * c1 - 3.0 * c2 + 1.0) * x3);
+        const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
+        GliDepth = float(h * Wide(float(GliAmp)));
+        // Both channels read the same delay.
+        const TDelayTap tap = SplitDelay(f.PosSecond, f.RingSecond, float(Wide(f.SrInt) * Wide(GliDepth)));
+        GliLineL.Read(tap);
+        GliLineR.Read(tap);
+    }
+
+    void Deselected(const TFxSpan& s) {
+        RecordPair(GliLineL.Buffer.data(), GliLineR.Buffer.data(), s.First.PosSecond, s.First.RingSecond, s, 0.0,
+                   0.0, [](float in, Wide) { return in; });
+    }
+
+
+    TWetPair Wet() const { return {GliLineL.Output, GliLineR.Output}; }
+
+    // Working values (written by parameter changes on any thread).
+    Shared<float> GliAmp = 0.0f, GliCtrl1 = 0.0f, GliCtrl2 = 0.0f;
+
+    Tdelay4p GliLineL{kSecondLineLength}, GliLineR{kSecondLineLength};
+    float GliDepth = 0;
+};

@@ -1,39 +1,60 @@
-// Phaser, one frame: one to six first-order all-passes per channel, swept by the LFO, with inverted
-// feedback from the end of the chain. Audio thread only.
+// Phaser: one to six first-order all-passes per channel, swept by the LFO, with inverted feedback
+// from the end of the chain. Audio thread only, except the working values.
 #pragma once
 
-#include "dsp/FxEngine.h"
+#include "dsp/FiltresClass.h"
+#include "dsp/FxFrame.h"
+#include "dsp/Numbers.h"
+#include "dsp/Shared.h"
+
+#include <array>
+#include <cstdint>
+
+constexpr int32_t kPhaserStages = 6;
 
 // The swept break frequency, kept between 1 Hz and 16 kHz; a NaN falls to the bottom.
 inline float ClampPhaserFreq(Wide f) { return f > 16000.0 ? 16000.0f : (f >= 1.0 ? float(f) : 1.0f); }
 
 // Runs only while selected: the swept frequencies come from the LFO of the frame that uses them,
 // so working them out while deselected would change nothing.
-inline void TFxEngine::ProcessPhaser(int32_t selectedFx) {
-    if (selectedFx != 3) return;
-    const Wide freq = PhaFreq, amount = LfoAmp;
-    PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(LfoModL) - 1.0));
-    PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(LfoModR) - 1.0));
+class TPhaser final {
+public:
+    void Step(const TFxFrame& f) {
+        const Wide freq = PhaFreq, amount = f.LfoAmp;
+        PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModL) - 1.0));
+        PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModR) - 1.0));
 
-    const int32_t rate = SrInt;
-    if (rate != PhaOmegaRate) {
-        PhaOmega = float(6.2831853071795 / Wide(rate));
-        PhaOmegaRate = rate;
+        const int32_t rate = f.SrInt;
+        if (rate != PhaOmegaRate) {
+            PhaOmega = float(6.2831853071795 / Wide(rate));
+            PhaOmegaRate = rate;
+        }
+        // Every stage of a channel has the same break frequency, so the same coefficient.
+        const float coefL = TAp11::Coefficient(float(Wide(PhaFreqL) * Wide(PhaOmega)));
+        const float coefR = TAp11::Coefficient(float(Wide(PhaFreqR) * Wide(PhaOmega)));
+        const Wide feedback = PhaFeedback;
+        // The all-passes add no offset of their own: without feedback, silence would decay their
+        // memories into subnormals, so the chain input carries the same 1e-18 as the output.
+        PhaStagesL[0].TickWith(float(Wide(f.InL) + Wide(PhaOutL) * feedback + 1e-18), coefL);
+        PhaStagesR[0].TickWith(float(Wide(f.InR) + Wide(PhaOutR) * feedback + 1e-18), coefR);
+        int32_t last = PhaDepth;
+        last = last < 0 ? 0 : (last >= kPhaserStages ? kPhaserStages - 1 : last);
+        for (size_t i = 1; i <= size_t(last); ++i) {
+            PhaStagesL[i].TickWith(PhaStagesL[i - 1].Output, coefL);
+            PhaStagesR[i].TickWith(PhaStagesR[i - 1].Output, coefR);
+        }
+        PhaOutL = float(Wide(PhaStagesL[size_t(last)].Output) + 1e-18);
+        PhaOutR = float(Wide(PhaStagesR[size_t(last)].Output) + 1e-18);
     }
-    // Every stage of a channel has the same break frequency, so the same coefficient.
-    const float coefL = TAp11::Coefficient(float(Wide(PhaFreqL) * Wide(PhaOmega)));
-    const float coefR = TAp11::Coefficient(float(Wide(PhaFreqR) * Wide(PhaOmega)));
-    const Wide feedback = PhaFeedback;
-    // The all-passes add no offset of their own: without feedback, silence would decay their
-    // memories into subnormals, so the chain input carries the same 1e-18 as the output.
-    PhaStagesL[0].TickWith(float(Wide(InL) + Wide(PhaOutL) * feedback + 1e-18), coefL);
-    PhaStagesR[0].TickWith(float(Wide(InR) + Wide(PhaOutR) * feedback + 1e-18), coefR);
-    int32_t last = PhaDepth;
-    last = last < 0 ? 0 : (last >= kPhaserStages ? kPhaserStages - 1 : last);
-    for (size_t i = 1; i <= size_t(last); ++i) {
-        PhaStagesL[i].TickWith(PhaStagesL[i - 1].Output, coefL);
-        PhaStagesR[i].TickWith(PhaStagesR[i - 1].Output, coefR);
-    }
-    PhaOutL = float(Wide(PhaStagesL[size_t(last)].Output) + 1e-18);
-    PhaOutR = float(Wide(PhaStagesR[size_t(last)].Output) + 1e-18);
-}
+
+    TWetPair Wet() const { return {PhaOutL, PhaOutR}; }
+
+    // Working values (written by parameter changes on any thread).
+    Shared<float> PhaFreq = 0.0f, PhaFeedback = 0.0f;
+    Shared<int32_t> PhaDepth = 0;
+
+    std::array<TAp11, kPhaserStages> PhaStagesL{}, PhaStagesR{};
+    float PhaFreqL = 0, PhaFreqR = 0, PhaOutL = 0, PhaOutR = 0;
+    float PhaOmega = 0;          // 6.2831853071795 / SrInt, rounded, for the rate below
+    int32_t PhaOmegaRate = 0;    // the SrInt PhaOmega was computed for
+};

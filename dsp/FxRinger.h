@@ -1,37 +1,116 @@
-// Ringer, one frame: ring modulation by a free-running parabolic carrier, with a synced echo that
-// is low-passed and fed back before the modulator. Audio thread only.
+// Ringer: ring modulation by a free-running parabolic carrier, with a synced echo that is
+// low-passed and fed back before the modulator. Audio thread only, except the working values.
 #pragma once
 
-#include "dsp/FxEngine.h"
+#include "dsp/BuffersClass.h"
+#include "dsp/FiltresClass.h"
+#include "dsp/FxFrame.h"
+#include "dsp/Numbers.h"
+#include "dsp/OscillosClass.h"
+#include "dsp/Shared.h"
+
+#include <array>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <cstdint>
 
 // The carrier and the echo lines run whether or not the effect is selected; only the echo return
 // is cut while another effect plays.
-inline void TFxEngine::ProcessRinger(int32_t selectedFx) {
-    const float sampleRate = float(int32_t(SrInt));
-    float neverReset = 0.0f;   // the carrier is never re-phased
-    RngOsc.Tick(neverReset, RngTone, sampleRate, 0.0f);
-    const Wide carrier = RngOsc.Value;
+class TRinger final {
+public:
+    void Step(const TFxFrame& f) {
+        const float sampleRate = float(f.SrInt);
+        const Wide carrier = Carrier(sampleRate);
+        RngOutL = Modulate(carrier, f.InL, RngLowL.Output);
+        RngOutR = Modulate(carrier, f.InR, RngLowR.Output);
+        const Wide feedback = RngFeedback;
+        RngLineL.Write(f.PosLong, float(Wide(RngOutL) * feedback));
+        RngLineR.Write(f.PosLong, float(Wide(RngOutR) * feedback));
 
-    // Input plus echo is held to +-1 (NaN to -1) so the loop cannot grow without bound.
-    auto clamp = [](Wide x) { return x > 1.0 ? 1.0 : (x >= -1.0 ? x : -1.0); };
-    RngOutL = float(carrier * clamp(Wide(InL) + Wide(RngLowL.Output)));
-    RngOutR = float(carrier * clamp(Wide(InR) + Wide(RngLowR.Output)));
+        // The ring is RingLong, 8 s of samples cut to the line capacity above 192 kHz.
+        const TDelayTap tap = SplitDelay(f.PosLong, f.RingLong, float(f.SyncDelayLength));
+        RngLineL.Read(tap);
+        RngLineR.Read(tap);
+        const float damp = RngDamp;
+        RngLowL.Tick(RngLineL.Output, damp, sampleRate);
+        RngLowR.Tick(RngLineR.Output, damp, sampleRate);
+    }
 
-    const Wide feedback = RngFeedback;
-    RngLineL.Write(PosLong, float(Wide(RngOutL) * feedback));
-    RngLineR.Write(PosLong, float(Wide(RngOutR) * feedback));
+    void Deselected(const TFxSpan& s) {
+        const int32_t n = s.Count;
+        const float sampleRate = float(s.First.SrInt);
+        // The first frame as selected frames tick the carrier (the tone is read there); the rest
+        // of the span on the same increment, the phase kept in a register, then the shape.
+        Carriers[0] = float(Carrier(sampleRate));
+        float phase = RngOsc.Phase;
+        const float increment = RngOsc.Increment;
+        for (int32_t j = 1; j < n; ++j) {
+            phase = float(Wide(phase) + Wide(increment));
+            if (!(phase <= 0.5f)) phase = -0.5f;
+            Carriers[size_t(j)] = phase;
+        }
+        RngOsc.Phase = phase;
+        for (int32_t j = 1; j < n; ++j) Carriers[size_t(j)] = TPara::ParabolicSine(Carriers[size_t(j)]);
+        RngOsc.Value = Carriers[size_t(n - 1)];
 
-    if (selectedFx != 6) {
-        // Only the outputs: the filter memories are kept for the next selection.
+        // The first frame returns what the filters last gave; then only their outputs are cut, the
+        // memories kept for the next selection.
+        ModulateSpan(s.InL, RngLowL.Output, n, ModL.data());
+        ModulateSpan(s.InR, RngLowR.Output, n, ModR.data());
         RngLowL.Output = 0.0f;
         RngLowR.Output = 0.0f;
-        return;
+        RngOutL = ModL[size_t(n - 1)];
+        RngOutR = ModR[size_t(n - 1)];
+        const Wide feedback = RngFeedback;
+        const float *modL = ModL.data(), *modR = ModR.data();
+        RecordRing(RngLineL.Buffer.data(), s.First.PosLong, s.First.RingLong, n,
+                   [=](int32_t j) { return float(Wide(modL[j]) * feedback); });
+        RecordRing(RngLineR.Buffer.data(), s.First.PosLong, s.First.RingLong, n,
+                   [=](int32_t j) { return float(Wide(modR[j]) * feedback); });
     }
-    // The ring is RingLong, 8 s of samples cut to the line capacity above 192 kHz.
-    const TDelayTap tap = SplitDelay(PosLong, RingLong, float(int32_t(SyncDelayLength)));
-    RngLineL.Read(tap);
-    RngLineR.Read(tap);
-    const float damp = RngDamp;
-    RngLowL.Tick(RngLineL.Output, damp, sampleRate);
-    RngLowR.Tick(RngLineR.Output, damp, sampleRate);
-}
+
+    TWetPair Wet() const { return {RngOutL, RngOutR}; }
+
+    // Working values (written by parameter changes on any thread).
+    Shared<float> RngTone = 0.0f, RngFeedback = 0.0f, RngDamp = 0.0f;
+
+    TPara RngOsc;
+    Tdelay1p RngLineL{kLongLineLength}, RngLineR{kLongLineLength};
+    TLp1 RngLowL, RngLowR;
+    float RngOutL = 0, RngOutR = 0;
+
+private:
+    // The carrier's next value; it is never re-phased.
+    Wide Carrier(float sampleRate) {
+        float neverReset = 0.0f;
+        RngOsc.Tick(neverReset, RngTone, sampleRate, 0.0f);
+        return RngOsc.Value;
+    }
+    // Input plus echo is held to +-1 (NaN to -1) so the loop cannot grow without bound.
+    static float Modulate(Wide carrier, float in, Wide echo) {
+        const Wide x = Wide(in) + echo;
+        return float(carrier * (x > 1.0 ? 1.0 : (x >= -1.0 ? x : -1.0)));
+    }
+    // Modulate over a span with the echo cut after the first frame. The compiler keeps the clamp's
+    // branches (a compare may trap), so with SSE2 it is max then min: maxpd(x, -1) gives -1 for a
+    // NaN, as the branches do, and min(., 1) the upper bound.
+    void ModulateSpan(const float* in, Wide firstEcho, int32_t n, float* out) const {
+        out[0] = Modulate(Carriers[0], in[0], firstEcho);
+        int32_t j = 1;
+#if defined(__SSE2__)
+        const __m128d lo = _mm_set1_pd(-1.0), hi = _mm_set1_pd(1.0);
+        for (; j + 2 <= n; j += 2) {
+            const __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + j))));
+            const __m128d c = _mm_cvtps_pd(
+                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Carriers.data() + j))));
+            const __m128d y = _mm_mul_pd(c, _mm_min_pd(_mm_max_pd(_mm_add_pd(x, _mm_setzero_pd()), lo), hi));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j), _mm_castps_si128(_mm_cvtpd_ps(y)));
+        }
+#endif
+        for (; j < n; ++j) out[j] = Modulate(Carriers[size_t(j)], in[j], 0.0);
+    }
+
+    // The carrier and the modulated pair over a span of deselected frames.
+    std::array<float, kSpanLength> Carriers{}, ModL{}, ModR{};
+};

@@ -3,6 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
+TSlicer::TSlicer()
+    : SliceBufferL(size_t(kSliceBufferLength)),
+      SliceBufferR(size_t(kSliceBufferLength)),
+      SliEnvelope(size_t(kSlicerMaxBeat) + 1) {}
+
 int64_t WholeNotAbove(Wide q) {
     constexpr Wide kFar = 4611686018427387904.0;   // 2^62, far beyond any int32_t counter
     if (!(q < kFar)) return int64_t(kFar);         // NaN too: no counter ever passes it

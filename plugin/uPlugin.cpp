@@ -157,12 +157,12 @@ APlugin::APlugin(audioMasterCallback master, TEditorFormFactory editorForm)
     InitializeParameters();
     OnParameterChange.Assign(this, &ForwardToHandler);
     OnEditorIdle.Assign(this, &ForwardToEditorIdle);
-    Engine.PosLong = -1;
-    Engine.PosFlanger = -1;
-    Engine.PosSecond = -1;
-    Engine.SliPos = -1;
-    Engine.SliReadPos = -1;
-    Engine.SliRestart = 1;
+    Engine.Frame.PosLong = -1;
+    Engine.Frame.PosFlanger = -1;
+    Engine.Frame.PosSecond = -1;
+    Engine.Slicer.SliPos = -1;
+    Engine.Slicer.SliReadPos = -1;
+    Engine.Slicer.SliRestart = 1;
     setProgram(0);
 }
 
@@ -180,7 +180,7 @@ void APlugin::InitializeParameters() {
             if (kParamTable[size_t(i)].Factory) setParameter(i, kParamTable[size_t(i)].Values[size_t(program)]);
         setProgramName(kProgramNames[size_t(program)]);
     }
-    Engine.CycleRestart = 1.0f;
+    Engine.Frame.CycleRestart = 1.0f;
     // The data folder must be known before the map is read from it.
     DataFolder = PluginFolder() + "Data" + PathSeparator();
     LoadMidiMap();
@@ -218,46 +218,46 @@ void APlugin::ParameterChanged(int32_t index) {
     case kOutMix: e.OutMix = Working(kOutMix, v); break;
     case kOutAmp: e.OutAmp = Working(kOutAmp, v); break;
     case kSyncedValue:
-        e.SyncStep = WorkingWhole(kSyncedValue, v);
-        e.SyncSlice = float(v * 7.9);
-        e.SyncStepCombs = WorkingWhole(kSyncedValue, v);
+        e.Decimator.SyncStep = WorkingWhole(kSyncedValue, v);
+        e.Slicer.SyncSlice = float(v * 7.9);
+        e.TriCombs.SyncStepCombs = WorkingWhole(kSyncedValue, v);
         break;
-    case kDelFbck: e.DelFeedback = Working(kDelFbck, v); break;
-    case kDelDmpLow: e.DelDampLow = Working(kDelDmpLow, v); break;
-    case kDelDmpHigh: e.DelDampHigh = Working(kDelDmpHigh, v); break;
-    case kGliAmp: e.GliAmp = Working(kGliAmp, v); break;
-    case kGliCtrl1: e.GliCtrl1 = Working(kGliCtrl1, v); break;
-    case kGliCtrl2: e.GliCtrl2 = Working(kGliCtrl2, v); break;
-    case kFlaFbck: e.FlaFeedback = Working(kFlaFbck, v); break;
-    case kFlaDmp: e.FlaDamp = Working(kFlaDmp, v); break;
-    case kPhaFrq: e.PhaFreq = Working(kPhaFrq, v); break;
-    case kPhaDpt: e.PhaDepth = WorkingWhole(kPhaDpt, v); break;
-    case kPhaFbck: e.PhaFeedback = Working(kPhaFbck, v); break;
-    case kDecSat: e.DecSat = Working(kDecSat, v); break;
+    case kDelFbck: e.Delay.DelFeedback = Working(kDelFbck, v); break;
+    case kDelDmpLow: e.Delay.DelDampLow = Working(kDelDmpLow, v); break;
+    case kDelDmpHigh: e.Delay.DelDampHigh = Working(kDelDmpHigh, v); break;
+    case kGliAmp: e.Glide.GliAmp = Working(kGliAmp, v); break;
+    case kGliCtrl1: e.Glide.GliCtrl1 = Working(kGliCtrl1, v); break;
+    case kGliCtrl2: e.Glide.GliCtrl2 = Working(kGliCtrl2, v); break;
+    case kFlaFbck: e.Flanger.FlaFeedback = Working(kFlaFbck, v); break;
+    case kFlaDmp: e.Flanger.FlaDamp = Working(kFlaDmp, v); break;
+    case kPhaFrq: e.Phaser.PhaFreq = Working(kPhaFrq, v); break;
+    case kPhaDpt: e.Phaser.PhaDepth = WorkingWhole(kPhaDpt, v); break;
+    case kPhaFbck: e.Phaser.PhaFeedback = Working(kPhaFbck, v); break;
+    case kDecSat: e.Decimator.DecSat = Working(kDecSat, v); break;
     case kSliSp:
-        e.SliSpeed = WorkingWhole(kSliSp, v);
-        e.SliRestart = 1;
+        e.Slicer.SliSpeed = WorkingWhole(kSliSp, v);
+        e.Slicer.SliRestart = 1;
         break;
-    case kSliQtz: e.SliQuant = WorkingWhole(kSliQtz, v); break;
-    case kSliVar: e.SliVar = WorkingWhole(kSliVar, v); break;
-    case kRngTon: e.RngTone = Working(kRngTon, v); break;
-    case kRngFbck: e.RngFeedback = Working(kRngFbck, v); break;
-    case kRngDmp: e.RngDamp = Working(kRngDmp, v); break;
+    case kSliQtz: e.Slicer.SliQuant = WorkingWhole(kSliQtz, v); break;
+    case kSliVar: e.Slicer.SliVar = WorkingWhole(kSliVar, v); break;
+    case kRngTon: e.Ringer.RngTone = Working(kRngTon, v); break;
+    case kRngFbck: e.Ringer.RngFeedback = Working(kRngFbck, v); break;
+    case kRngDmp: e.Ringer.RngDamp = Working(kRngDmp, v); break;
     default: break;
     }
     // Always recomputed, from the sample rate and tempo of the most recent block.
     const Wide sv = getParameter(kSyncedValue);
-    e.DecHold = RoundInt(float(Wide(getParameter(kDecSr)) * Wide(int32_t(e.SrInt))));
-    e.FlaDelay = float(Wide(getParameter(kFlaDel)) * Wide(int32_t(e.SrHundredth)));
+    e.Decimator.DecHold = RoundInt(float(Wide(getParameter(kDecSr)) * Wide(int32_t(e.SrInt))));
+    e.Flanger.FlaDelay = float(Wide(getParameter(kFlaDel)) * Wide(int32_t(e.SrHundredth)));
     e.LfoRate = float(sv * 2.0 * Wide(float(e.BeatsPerSecond)));
     e.SyncDelayLength = RoundInt(float(sv * 2.0 * Wide(float(e.SamplesPerBeat))));
     int32_t level = WorkingWhole(kDecBd, getParameter(kDecBd));
     const int32_t last = int32_t(kDecLevelTable.size()) - 1;
     level = level < 0 ? 0 : (level > last ? last : level);
-    e.DecLevels = float(kDecLevelTable[size_t(level)]);
-    e.ChdSel = WorkingWhole(kChdSel, getParameter(kChdSel));
-    e.ChdRoot = WorkingWhole(kChdRoot, getParameter(kChdRoot));
-    e.ChdFeedback = Working(kChdFbck, getParameter(kChdFbck));
+    e.Decimator.DecLevels = float(kDecLevelTable[size_t(level)]);
+    e.TriCombs.ChdSel = WorkingWhole(kChdSel, getParameter(kChdSel));
+    e.TriCombs.ChdRoot = WorkingWhole(kChdRoot, getParameter(kChdRoot));
+    e.TriCombs.ChdFeedback = Working(kChdFbck, getParameter(kChdFbck));
 }
 
 void APlugin::EditorIdle(TEditorForm* form) {

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(build-essential cmake pkg-config libpng-dev zlib1g-dev libfreetype-dev libx11-dev
           libsndfile1-dev lv2-dev)
 if [ "${1:-all}" != build ]; then
-  packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev libxext-dev libxtst-dev xvfb xauth)
+  packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev libxext-dev libxtst-dev xvfb xauth
+             ladspa-sdk tap-plugins)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -1,3 +1,4 @@
+#include "tests/dsp/EffectRig.h"
 #include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
@@ -6,12 +7,11 @@
 
 namespace {
 
-// Selected, a capture on every sample (one clock step per sample), no quantisation to speak of.
-EngineRig EveryStepRig() {
-    EngineRig rig;
-    rig.E->SelectedFx = 4;
+// A capture on every sample (one clock step per sample), no quantisation to speak of.
+EffectRig<TDecimator> EveryStepRig() {
+    EffectRig<TDecimator> rig;
     rig.E->SyncStep = 1;
-    rig.E->DecHold = int32_t(rig.E->SrInt);
+    rig.E->DecHold = rig.F.SrInt;
     rig.E->DecLevels = 16777216.0f;
     rig.E->DecSat = 0.0f;
     return rig;
@@ -31,7 +31,7 @@ TEST(Decimator, QuantisesToTheLevelCountRoundingHalvesToEven) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "levels " << c.Levels << " in " << c.In);
-        EngineRig rig = EveryStepRig();
+        EffectRig<TDecimator> rig = EveryStepRig();
         rig.E->DecLevels = c.Levels;
         EXPECT_EQ(rig.Frame(c.In, -c.In), std::make_pair(c.Out, c.Out == 0.0f ? 0.0f : -c.Out));
     }
@@ -45,15 +45,15 @@ TEST(Decimator, SaturatesAboveOneOnly) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "sat " << c.Sat << " in " << c.In);
-        EngineRig rig = EveryStepRig();
+        EffectRig<TDecimator> rig = EveryStepRig();
         rig.E->DecSat = c.Sat;
         EXPECT_FLOAT_EQ(rig.Frame(c.In), c.Out);
     }
 }
 
 TEST(Decimator, FullRateCapturesEverySampleAndTheClockWrapsOncePerSecond) {
-    EngineRig rig = EveryStepRig();
-    const int32_t sr = rig.E->SrInt;
+    EffectRig<TDecimator> rig = EveryStepRig();
+    const int32_t sr = rig.F.SrInt;
     std::vector<float> out;
     for (int32_t i = 0; i < 3 * sr; ++i) out.push_back(rig.Frame(Ramp(i)));
     // Frame i runs the clock to i + 1; past SrInt it falls to 0 and that frame repeats.
@@ -71,7 +71,7 @@ TEST(Decimator, CapturesHoldOverSyncStepTimesPerSecond) {
     const Case cases[] = {{22050, 2}, {4410, 8}, {44100, 3}, {100, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "hold " << c.Hold << " step " << c.Step);
-        EngineRig rig = EveryStepRig();
+        EffectRig<TDecimator> rig = EveryStepRig();
         rig.E->DecHold = c.Hold;
         rig.E->SyncStep = c.Step;
         int32_t captures = 0;
@@ -91,7 +91,7 @@ TEST(Decimator, NoClockStepsHoldTheLastCapture) {
     const Case cases[] = {{"SyncStep 0", 0, 44100}, {"DecHold 0", 1, 0}, {"both 0", 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        EngineRig rig = EveryStepRig();
+        EffectRig<TDecimator> rig = EveryStepRig();
         rig.Frame(0.25f);
         rig.E->SyncStep = c.Step;
         rig.E->DecHold = c.Hold;
@@ -101,15 +101,19 @@ TEST(Decimator, NoClockStepsHoldTheLastCapture) {
 }
 
 TEST(Decimator, DeselectedFreezesClockAndHeldSamples) {
-    EngineRig rig = EveryStepRig();
-    rig.E->DecHold = 4410;   // a capture every tenth sample
+    // The engine runs nothing of a deselected decimator.
+    EngineRig rig;
+    rig.E->SelectedFx = 4;
+    rig.E->Decimator.SyncStep = 1;
+    rig.E->Decimator.DecLevels = 16777216.0f;
+    rig.E->Decimator.DecHold = 4410;   // a capture every tenth sample
     for (int32_t i = 0; i < 23; ++i) rig.Frame(Ramp(i));   // the clock at 2.3
-    const float phase = rig.E->DecPhase, held = rig.E->DecHeldL, out = rig.E->DecOutL;
+    const float phase = rig.E->Decimator.DecPhase, held = rig.E->Decimator.DecHeldL, out = rig.E->Decimator.DecOutL;
     rig.E->SelectedFx = 5;
     for (int32_t i = 0; i < 500; ++i) rig.Frame(-Ramp(i));
-    EXPECT_EQ(rig.E->DecPhase, phase);
-    EXPECT_EQ(rig.E->DecHeldL, held);
-    EXPECT_EQ(rig.E->DecOutL, out);
+    EXPECT_EQ(rig.E->Decimator.DecPhase, phase);
+    EXPECT_EQ(rig.E->Decimator.DecHeldL, held);
+    EXPECT_EQ(rig.E->Decimator.DecOutL, out);
     // Re-selected, it continues from the frozen clock: the old capture plays until the next step.
     rig.E->SelectedFx = 4;
     EXPECT_EQ(rig.Frame(0.9f), held);

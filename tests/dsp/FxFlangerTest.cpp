@@ -1,3 +1,4 @@
+#include "tests/dsp/EffectRig.h"
 #include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +8,9 @@ namespace {
 SelectedEngine FlangerRig(float delay, float feedback, float damp = 10000.0f, float rate = 44100.0f) {
     SelectedEngine rig(2, rate);
     rig.E->LfoAmp = 0.0f;
-    rig.E->FlaDelay = delay;
-    rig.E->FlaFeedback = feedback;
-    rig.E->FlaDamp = damp;
+    rig.E->Flanger.FlaDelay = delay;
+    rig.E->Flanger.FlaFeedback = feedback;
+    rig.E->Flanger.FlaDamp = damp;
     return rig;
 }
 
@@ -79,22 +80,24 @@ TEST(Flanger, SweepRunsFromTheDelayDownByTheLfoAmount) {
 }
 
 TEST(Flanger, DeselectedHoldsTheFeedbackAndAddsItAsAConstant) {
-    SelectedEngine rig = FlangerRig(30.0f, -0.5f);
-    rig.Run(std::vector<float>(2000, 0.6f));
-    const float backL = rig.E->FlaBackL, out = rig.E->FlaLineL.Output;
+    EffectRig<TFlanger> rig;
+    TFlanger& e = *rig.E;
+    e.FlaDelay = 30.0f;
+    e.FlaFeedback = -0.5f;
+    e.FlaDamp = 10000.0f;
+    rig.Run(2000, 0.6f);
+    const float backL = e.FlaBackL, out = e.FlaLineL.Output;
     ASSERT_GT(backL, 0.1f);
-    rig.E->SelectedFx = 0;
-    const std::vector<float> silence(500, 0.0f);
-    rig.Run(silence);
-    EXPECT_EQ(rig.E->FlaBackL, backL);
-    EXPECT_EQ(rig.E->FlaLineL.Output, out);
+    // Spans longer than the ring (441 samples at 44.1 kHz): each wraps round it.
+    rig.Deselected(kSpanLength + 300, 0.0f);
+    EXPECT_EQ(e.FlaBackL, backL);
+    EXPECT_EQ(e.FlaLineL.Output, out);
     const float constant = float(Wide(backL) * -0.5);
-    // The whole ring was written while deselected.
-    for (size_t i = 0; i < size_t(rig.E->RingFlanger); ++i) ASSERT_EQ(rig.E->FlaLineL.Buffer[i], constant) << i;
+    for (size_t i = 0; i < size_t(rig.F.RingFlanger); ++i) ASSERT_EQ(e.FlaLineL.Buffer[i], constant) << i;
+    EXPECT_EQ(e.FlaLineL.Buffer[size_t(rig.F.RingFlanger)], 0.0f);   // nothing past the ring
     // Selected again, the first read is of what was recorded while away.
-    rig.E->SelectedFx = 2;
-    rig.Run(std::vector<float>(1, 0.0f));
-    EXPECT_EQ(rig.E->FlaLineL.Output, constant);
+    rig.Frame(0.0f);
+    EXPECT_EQ(e.FlaLineL.Output, constant);
 }
 
 TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
@@ -107,8 +110,8 @@ TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
         rig.E->LfoAmp = c.Amount;
         rig.E->LfoRate = 0.7f;
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
-        for (float v : {rig.E->FlaBackL, rig.E->FlaBackR, rig.E->FlaLowL.X1, rig.E->FlaLowL.Y1, rig.E->FlaLowR.Y1})
+        for (float v : {rig.E->Flanger.FlaBackL, rig.E->Flanger.FlaBackR, rig.E->Flanger.FlaLowL.X1, rig.E->Flanger.FlaLowL.Y1, rig.E->Flanger.FlaLowR.Y1})
             EXPECT_FALSE(IsSubnormal(v));
-        for (size_t i = 0; i < size_t(rig.E->RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(rig.E->FlaLineL.Buffer[i])) << i;
+        for (size_t i = 0; i < size_t(rig.E->Frame.RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(rig.E->Flanger.FlaLineL.Buffer[i])) << i;
     }
 }

@@ -28,26 +28,29 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
         {-0.5f, 0.0f, 0.0f, 0.8f, 0.8 * Shape(-0.5, 0, 0)},
         {0.3f, 0.9f, 0.6f, 1.0f, Shape(0.3, 0.9, 0.6)},
     };
-    SelectedEngine rig(1);
-    rig.E->AdvanceWritePositions();   // called outside the frame loop: start the positions at 0
+    TGlide glide;
+    TFxFrame f;
+    f.PosSecond = 0;
+    f.RingSecond = 44100;
+    f.SrInt = 44100;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.X << " " << c.C1 << " " << c.C2);
-        rig.E->LfoRawR = c.X;
-        rig.E->GliCtrl1 = c.C1;
-        rig.E->GliCtrl2 = c.C2;
-        rig.E->GliAmp = c.Amp;
-        rig.E->ProcessGlide(1);
-        EXPECT_NEAR(rig.E->GliDepth, c.Depth, 1e-6);
-        EXPECT_GE(rig.E->GliDepth, 0.0f);
-        EXPECT_LE(rig.E->GliDepth, 1.0f);
+        f.LfoRawR = c.X;
+        glide.GliCtrl1 = c.C1;
+        glide.GliCtrl2 = c.C2;
+        glide.GliAmp = c.Amp;
+        glide.Step(f);
+        EXPECT_NEAR(glide.GliDepth, c.Depth, 1e-6);
+        EXPECT_GE(glide.GliDepth, 0.0f);
+        EXPECT_LE(glide.GliDepth, 1.0f);
     }
 }
 
 TEST(GlideDrift, ZeroAmountPassesTheInputExactly) {
     SelectedEngine rig(1);
-    rig.E->GliAmp = 0.0f;
-    rig.E->GliCtrl1 = 0.4f;
-    rig.E->GliCtrl2 = 1.0f;
+    rig.E->Glide.GliAmp = 0.0f;
+    rig.E->Glide.GliCtrl1 = 0.4f;
+    rig.E->Glide.GliCtrl2 = 1.0f;
     rig.E->LfoRate = 3.0f;
     const auto noiseL = Noise(4000, 3), noiseR = Noise(4000, 4);
     rig.Run(noiseL, noiseR);
@@ -66,9 +69,9 @@ TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
         SCOPED_TRACE(c.Delay);
         SelectedEngine rig(1);
         rig.E->LfoWave = c.Wave;
-        rig.E->GliCtrl1 = c.C1;
-        rig.E->GliCtrl2 = c.C2;
-        rig.E->GliAmp = c.Amp;
+        rig.E->Glide.GliCtrl1 = c.C1;
+        rig.E->Glide.GliCtrl2 = c.C2;
+        rig.E->Glide.GliAmp = c.Amp;
         const auto& out = rig.Run(Impulse(c.Delay + 400, 100));
         const size_t at = 100 + c.Delay;
         if (c.Delay == 5512) {   // Hermite weights at half a sample
@@ -89,11 +92,11 @@ TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
 TEST(GlideDrift, FullDepthWrapsOntoTheNewestSample) {
     SelectedEngine rig(1);
     rig.E->LfoWave = HoldsPlusOne;
-    rig.E->GliCtrl2 = 1.0f;
-    rig.E->GliAmp = 1.0f;
+    rig.E->Glide.GliCtrl2 = 1.0f;
+    rig.E->Glide.GliAmp = 1.0f;
     const auto noise = Noise(1000, 5);
     rig.Run(noise);
-    EXPECT_EQ(rig.E->GliDepth, 1.0f);
+    EXPECT_EQ(rig.E->Glide.GliDepth, 1.0f);
     // One ring length back is the sample just written over the oldest.
     EXPECT_EQ(rig.OutL, noise);
 }
@@ -101,15 +104,15 @@ TEST(GlideDrift, FullDepthWrapsOntoTheNewestSample) {
 TEST(GlideDrift, DeselectedKeepsRecordingAndFreezesItsOutput) {
     SelectedEngine rig(1);
     rig.E->LfoWave = HoldsPlusOne;
-    rig.E->GliCtrl2 = 1.0f;
-    rig.E->GliAmp = 0.1f;   // 4410 samples
+    rig.E->Glide.GliCtrl2 = 1.0f;
+    rig.E->Glide.GliAmp = 0.1f;   // 4410 samples
     rig.Run(Noise(5000, 6));
-    const float frozenL = rig.E->GliLineL.Output, frozenR = rig.E->GliLineR.Output;
+    const float frozenL = rig.E->Glide.GliLineL.Output, frozenR = rig.E->Glide.GliLineR.Output;
     rig.E->SelectedFx = 5;
     const auto noise = Noise(6000, 7);
     rig.Run(noise);
-    EXPECT_EQ(rig.E->GliLineL.Output, frozenL);
-    EXPECT_EQ(rig.E->GliLineR.Output, frozenR);
+    EXPECT_EQ(rig.E->Glide.GliLineL.Output, frozenL);
+    EXPECT_EQ(rig.E->Glide.GliLineR.Output, frozenR);
     rig.E->SelectedFx = 1;
     const auto& out = rig.Run(std::vector<float>(8, 0.0f));
     for (size_t i = 0; i < 8; ++i) EXPECT_EQ(out[i], noise[6000 + i - 4410]) << i;
@@ -119,7 +122,7 @@ TEST(GlideDrift, SilenceAfterNoiseLeavesNoSubnormals) {
     for (float rate : {44100.0f, 192000.0f}) {
         SCOPED_TRACE(rate);
         SelectedEngine rig(1, rate);
-        rig.E->GliAmp = 0.7f;
+        rig.E->Glide.GliAmp = 0.7f;
         rig.E->LfoRate = 1.3f;
         rig.E->LfoWave = 5;   // sample and hold: jumps across the whole recorded second
         EXPECT_FALSE(SubnormalAfterNoise(rig, rate, 3));

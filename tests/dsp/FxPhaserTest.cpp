@@ -1,3 +1,4 @@
+#include "tests/dsp/EffectRig.h"
 #include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +14,9 @@ constexpr double Pi = 3.14159265358979323846;
 SelectedEngine PhaserRig(float freq, int32_t depth, float feedback, float rate = 44100.0f) {
     SelectedEngine rig(3, rate);
     rig.E->LfoAmp = 0.0f;
-    rig.E->PhaFreq = freq;
-    rig.E->PhaDepth = depth;
-    rig.E->PhaFeedback = feedback;
+    rig.E->Phaser.PhaFreq = freq;
+    rig.E->Phaser.PhaDepth = depth;
+    rig.E->Phaser.PhaFeedback = feedback;
     return rig;
 }
 
@@ -62,14 +63,14 @@ TEST(Phaser, FrequencyFollowsTheLfoAndIsClamped) {
         {20000.0f, 0.0f, 1.0f, 1.0f, 16000.0f, 16000.0f},
         {nan, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f},
     };
-    SelectedEngine rig(3);
+    EffectRig<TPhaser> rig;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Freq);
         rig.E->PhaFreq = c.Freq;
-        rig.E->LfoAmp = c.Amount;
-        rig.E->LfoModL = c.ModL;
-        rig.E->LfoModR = c.ModR;
-        rig.E->ProcessPhaser(3);
+        rig.F.LfoAmp = c.Amount;
+        rig.F.LfoModL = c.ModL;
+        rig.F.LfoModR = c.ModR;
+        rig.Frame(0.0f);
         EXPECT_EQ(rig.E->PhaFreqL, c.Left);
         EXPECT_EQ(rig.E->PhaFreqR, c.Right);
     }
@@ -92,22 +93,22 @@ TEST(Phaser, FeedbackTurnsTheAllPassIntoPeaksAndNotches) {
 TEST(Phaser, DeselectedFreezesEveryStageAndItsOutput) {
     SelectedEngine rig = PhaserRig(800.0f, 5, -0.5f);
     rig.Run(Noise(3000, 21));
-    const auto stagesL = rig.E->PhaStagesL;
-    const float outL = rig.E->PhaOutL, outR = rig.E->PhaOutR;
+    const auto stagesL = rig.E->Phaser.PhaStagesL;
+    const float outL = rig.E->Phaser.PhaOutL, outR = rig.E->Phaser.PhaOutR;
     rig.E->SelectedFx = 6;
     rig.E->LfoAmp = 0.5f;
     rig.E->LfoRate = 5.0f;
     rig.Run(Noise(3000, 22));
-    EXPECT_EQ(rig.E->PhaOutL, outL);
-    EXPECT_EQ(rig.E->PhaOutR, outR);
+    EXPECT_EQ(rig.E->Phaser.PhaOutL, outL);
+    EXPECT_EQ(rig.E->Phaser.PhaOutR, outR);
     for (size_t i = 0; i < stagesL.size(); ++i) {
-        EXPECT_EQ(rig.E->PhaStagesL[i].State, stagesL[i].State) << i;
-        EXPECT_EQ(rig.E->PhaStagesL[i].Output, stagesL[i].Output) << i;
+        EXPECT_EQ(rig.E->Phaser.PhaStagesL[i].State, stagesL[i].State) << i;
+        EXPECT_EQ(rig.E->Phaser.PhaStagesL[i].Output, stagesL[i].Output) << i;
     }
     // Selected again on silence, the kept memories ring out.
     rig.E->SelectedFx = 3;
     rig.Run(std::vector<float>(1, 0.0f));
-    EXPECT_GT(std::fabs(rig.E->PhaOutL), 1e-6f);
+    EXPECT_GT(std::fabs(rig.E->Phaser.PhaOutL), 1e-6f);
 }
 
 TEST(Phaser, StageMemoriesDoNotStickAtSubnormalsOnSilenceWithoutFeedback) {
@@ -118,12 +119,12 @@ TEST(Phaser, StageMemoriesDoNotStickAtSubnormalsOnSilenceWithoutFeedback) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Freq << " " << c.Feedback);
         SelectedEngine rig = PhaserRig(c.Freq, c.Depth, c.Feedback, c.Rate);
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
-        for (const auto* chain : {&rig.E->PhaStagesL, &rig.E->PhaStagesR})
+        for (const auto* chain : {&rig.E->Phaser.PhaStagesL, &rig.E->Phaser.PhaStagesR})
             for (const TAp11& s : *chain) {
                 EXPECT_FALSE(IsSubnormal(s.State));
                 EXPECT_FALSE(IsSubnormal(s.Output));
             }
-        EXPECT_FALSE(IsSubnormal(rig.E->PhaOutL));
-        EXPECT_FALSE(IsSubnormal(rig.E->PhaOutR));
+        EXPECT_FALSE(IsSubnormal(rig.E->Phaser.PhaOutL));
+        EXPECT_FALSE(IsSubnormal(rig.E->Phaser.PhaOutR));
     }
 }

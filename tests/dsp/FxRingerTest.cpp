@@ -1,3 +1,4 @@
+#include "tests/dsp/EffectRig.h"
 #include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,9 @@ constexpr int32_t kDelay = 100;
 EngineRig RingerRig(float feedback, float damp = 12000.0f) {
     EngineRig rig;
     rig.E->SelectedFx = 6;
-    rig.E->RngTone = 440.0f;
-    rig.E->RngFeedback = feedback;
-    rig.E->RngDamp = damp;
+    rig.E->Ringer.RngTone = 440.0f;
+    rig.E->Ringer.RngFeedback = feedback;
+    rig.E->Ringer.RngDamp = damp;
     rig.E->SyncDelayLength = kDelay;
     return rig;
 }
@@ -88,24 +89,34 @@ TEST(Ringer, InputPlusFeedbackIsClampedBeforeModulation) {
 }
 
 TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
-    EngineRig rig = RingerRig(0.5f);
-    TFxEngine& e = *rig.E;
+    EffectRig<TRinger> rig;
+    TRinger& e = *rig.E;
+    e.RngTone = 440.0f;
+    e.RngFeedback = 0.5f;
+    e.RngDamp = 12000.0f;
+    rig.F.SyncDelayLength = kDelay;
     rig.Run(3 * kDelay, 0.3f);   // some echo state in the filters
-    const float y1 = e.RngLowL.Y1;
-    e.SelectedFx = 2;
+    const float y1 = e.RngLowL.Y1, back = e.RngLowL.Output;
+    ASSERT_NE(back, 0.0f);
     Carrier ref;
     ref.Osc = e.RngOsc;
-    for (int32_t i = 0; i < 1000; ++i) {
-        const float x = float(i % 10) * 0.05f;
-        rig.Frame(x);
+    // Spans of the engine's length and a part of one.
+    const int32_t frames = 2 * kSpanLength + 77;
+    std::vector<float> in(static_cast<size_t>(frames));
+    for (int32_t i = 0; i < frames; ++i) in[size_t(i)] = float(i % 10) * 0.05f;
+    const int32_t first = rig.F.PosLong + 1;
+    rig.Deselected(in, in);
+    EXPECT_EQ(e.RngLowL.Output, 0.0f);
+    for (int32_t i = 0; i < frames; ++i) {
         const float c = ref.Tick(440.0f);
-        ASSERT_EQ(e.RngLowL.Output, 0.0f);
-        // The dry input alone, once the last selected frame's return has been used.
-        if (i > 0) {
-            ASSERT_EQ(e.RngOutL, float(Wide(c) * Wide(x))) << i;
+        // The last selected frame's return is used once; then the dry input alone.
+        const float out = i == 0 ? float(Wide(c) * (Wide(in[0]) + Wide(back))) : float(Wide(c) * Wide(in[size_t(i)]));
+        ASSERT_EQ(e.RngLineL.Buffer[size_t((first + i) % rig.F.RingLong)], float(Wide(out) * 0.5)) << i;
+        if (i == frames - 1) {
+            EXPECT_EQ(e.RngOutL, out);
         }
-        ASSERT_EQ(e.RngLineL.Buffer[size_t(e.PosLong)], float(Wide(e.RngOutL) * 0.5)) << i;
     }
+    EXPECT_EQ(e.RngOsc.Phase, ref.Osc.Phase);
     EXPECT_EQ(e.RngLowL.Y1, y1);   // memories kept for the next selection
 }
 
@@ -129,20 +140,20 @@ TEST(Ringer, NoSubnormalsBuildUpAfterNoiseThenSilence) {
             EngineRig rig(rate);
             TFxEngine& e = *rig.E;
             e.SelectedFx = 6;
-            e.RngTone = 1000.0f;
-            e.RngFeedback = 0.9f;
-            e.RngDamp = damp;
+            e.Ringer.RngTone = 1000.0f;
+            e.Ringer.RngFeedback = 0.9f;
+            e.Ringer.RngDamp = damp;
             e.SyncDelayLength = int32_t(rate) / 8;
             TRandom noise(3);
             for (int32_t i = 0; i < int32_t(rate); ++i) rig.Frame(noise.Uniform01() * 2.0f - 1.0f);
             int32_t subnormal = 0;
             for (int32_t i = 0; i < 10 * int32_t(rate); ++i) {
                 const auto [l, r] = rig.Frame(0.0f, 0.0f);
-                subnormal += IsSubnormal(l) + IsSubnormal(r) + IsSubnormal(e.RngLowL.Y1) +
-                             IsSubnormal(e.RngLowR.Y1) + IsSubnormal(e.RngLowL.X1) + IsSubnormal(e.RngLowR.X1);
+                subnormal += IsSubnormal(l) + IsSubnormal(r) + IsSubnormal(e.Ringer.RngLowL.Y1) +
+                             IsSubnormal(e.Ringer.RngLowR.Y1) + IsSubnormal(e.Ringer.RngLowL.X1) + IsSubnormal(e.Ringer.RngLowR.X1);
             }
-            for (float v : e.RngLineL.Buffer) subnormal += IsSubnormal(v);
-            for (float v : e.RngLineR.Buffer) subnormal += IsSubnormal(v);
+            for (float v : e.Ringer.RngLineL.Buffer) subnormal += IsSubnormal(v);
+            for (float v : e.Ringer.RngLineR.Buffer) subnormal += IsSubnormal(v);
             EXPECT_EQ(subnormal, 0);
         }
     }

@@ -9,9 +9,9 @@ constexpr int32_t Length = 1000;
 SelectedEngine DelayRig(float feedback, float dampLow = 10000.0f, float dampHigh = 0.0f) {
     SelectedEngine rig(0);
     rig.E->SyncDelayLength = Length;
-    rig.E->DelFeedback = feedback;
-    rig.E->DelDampLow = dampLow;
-    rig.E->DelDampHigh = dampHigh;
+    rig.E->Delay.DelFeedback = feedback;
+    rig.E->Delay.DelDampLow = dampLow;
+    rig.E->Delay.DelDampHigh = dampHigh;
     return rig;
 }
 
@@ -65,7 +65,7 @@ TEST(SyncedDelay, NeverSelectedStillRecordsAndPlaysAtOnceWhenSelected) {
     rig.E->SelectedFx = 4;
     const auto noise = Noise(3000, 11);
     rig.Run(noise);
-    EXPECT_EQ(rig.E->DelLineL.Output, 0.0f);   // nothing is read while another effect plays
+    EXPECT_EQ(rig.E->Delay.DelLineL.Output, 0.0f);   // nothing is read while another effect plays
     rig.E->SelectedFx = 0;
     const auto& out = rig.Run(std::vector<float>(10, 0.0f));
     for (size_t i = 0; i < 10; ++i) EXPECT_EQ(out[i], noise[3000 + i - Length]) << i;
@@ -74,22 +74,22 @@ TEST(SyncedDelay, NeverSelectedStillRecordsAndPlaysAtOnceWhenSelected) {
 TEST(SyncedDelay, DeselectedFreezesTheFiltersAndAddsTheFrozenFeedback) {
     SelectedEngine rig = DelayRig(0.5f);
     rig.Run(std::vector<float>(3000, 0.25f));   // the feedback path settles on a constant
-    const float frozen = rig.E->DelHighL.Output;
+    const float frozen = rig.E->Delay.DelHighL.Output;
     ASSERT_GT(frozen, 0.1f);
-    const float echo = rig.E->DelLineL.Output;
+    const float echo = rig.E->Delay.DelLineL.Output;
 
     rig.E->SelectedFx = 2;
     const auto silence = std::vector<float>(Length + 200, 0.0f);
     rig.E->ProcessFrames(silence.data(), silence.data(), rig.OutL.data(), rig.OutR.data(), 1);
-    EXPECT_EQ(rig.E->DelLineL.Buffer[size_t(rig.E->PosLong)], float(Wide(frozen) * 0.5));
+    EXPECT_EQ(rig.E->Delay.DelLineL.Buffer[size_t(rig.E->Frame.PosLong)], float(Wide(frozen) * 0.5));
     rig.Run(silence);
-    EXPECT_EQ(rig.E->DelHighL.Output, frozen);
-    EXPECT_EQ(rig.E->DelLineL.Output, echo);
+    EXPECT_EQ(rig.E->Delay.DelHighL.Output, frozen);
+    EXPECT_EQ(rig.E->Delay.DelLineL.Output, echo);
 
     // Selected again, the echo of the silence recorded while away is the frozen constant.
     rig.E->SelectedFx = 0;
     rig.Run(std::vector<float>(1, 0.0f));
-    EXPECT_EQ(rig.E->DelLineL.Output, float(Wide(frozen) * 0.5));
+    EXPECT_EQ(rig.E->Delay.DelLineL.Output, float(Wide(frozen) * 0.5));
 }
 
 TEST(SyncedDelay, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
@@ -100,14 +100,14 @@ TEST(SyncedDelay, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Feedback << " " << c.Low << " " << c.High);
         SelectedEngine rig(0, c.Rate);
         rig.E->SyncDelayLength = int32_t(c.Rate / 4.0f);
-        rig.E->DelFeedback = c.Feedback;
-        rig.E->DelDampLow = c.Low;
-        rig.E->DelDampHigh = c.High;
+        rig.E->Delay.DelFeedback = c.Feedback;
+        rig.E->Delay.DelDampLow = c.Low;
+        rig.E->Delay.DelDampHigh = c.High;
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
-        for (float v : {rig.E->DelLowL.Y1, rig.E->DelLowL.X1, rig.E->DelHighL.Y1, rig.E->DelHighL.X1,
-                        rig.E->DelLowR.Y1, rig.E->DelHighR.Y1, rig.E->DelHighR.Output})
+        for (float v : {rig.E->Delay.DelLowL.Y1, rig.E->Delay.DelLowL.X1, rig.E->Delay.DelHighL.Y1, rig.E->Delay.DelHighL.X1,
+                        rig.E->Delay.DelLowR.Y1, rig.E->Delay.DelHighR.Y1, rig.E->Delay.DelHighR.Output})
             EXPECT_FALSE(IsSubnormal(v));
-        const auto& line = rig.E->DelLineL.Buffer;
-        for (size_t i = 0; i < size_t(rig.E->RingLong); ++i) ASSERT_FALSE(IsSubnormal(line[i])) << i;
+        const auto& line = rig.E->Delay.DelLineL.Buffer;
+        for (size_t i = 0; i < size_t(rig.E->Frame.RingLong); ++i) ASSERT_FALSE(IsSubnormal(line[i])) << i;
     }
 }

@@ -1,14 +1,17 @@
+#include "dsp/FxTriCombs.h"
+#include "dsp/Random.h"
+#include "tests/dsp/EffectRig.h"
 #include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
-EngineRig CombsRig(float rate = 44100.0f) {
-    EngineRig rig(rate);
-    rig.E->SelectedFx = 7;
+EffectRig<TTriCombs> CombsRig(float rate = 44100.0f) {
+    EffectRig<TTriCombs> rig{int32_t(rate)};
     rig.E->ChdSel = 1;
     rig.E->ChdRoot = 40;
     rig.E->SyncStepCombs = 0;
@@ -23,7 +26,7 @@ double TargetDelay(int32_t note, double rate) { return rate / (8.17742 * std::po
 // gain off 1, and its state stalls once a step is below half a float step. Within 0.2 %.
 constexpr double kSettle = 2e-3;
 
-double SilentRms(EngineRig& rig, int32_t frames) {
+double SilentRms(EffectRig<TTriCombs>& rig, int32_t frames) {
     double sum = 0.0;
     for (int32_t i = 0; i < frames; ++i) {
         const float y = rig.Frame(0.0f);
@@ -44,8 +47,8 @@ TEST(TriCombs, CombDelaysGlideToTheChordRowNotes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "row " << c.Row << " root " << c.Root << " step " << c.Step);
-        EngineRig rig = CombsRig();
-        TFxEngine& e = *rig.E;
+        EffectRig<TTriCombs> rig = CombsRig();
+        TTriCombs& e = *rig.E;
         e.ChdSel = c.Row;
         e.ChdRoot = c.Root;
         e.SyncStepCombs = c.Step;
@@ -58,8 +61,8 @@ TEST(TriCombs, CombDelaysGlideToTheChordRowNotes) {
 }
 
 TEST(TriCombs, DelaysRiseFromZeroWithTheTimeConstantOfTwoHertz) {
-    EngineRig rig = CombsRig();
-    TFxEngine& e = *rig.E;
+    EffectRig<TTriCombs> rig = CombsRig();
+    TTriCombs& e = *rig.E;
     const double target = TargetDelay(40, 44100.0);   // comb 1 of row 1 on root 40
     const int32_t tau = int32_t(std::lround(44100.0 / (2.0 * 3.14159265358979 * 2.0)));
     rig.Run(tau);
@@ -80,8 +83,8 @@ TEST(TriCombs, FeedbackSetsHowLongTheCombsRing) {
     const Case cases[] = {{0.9f, 0.0, 1e-5}, {0.999999f, 0.05, 2.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "feedback " << c.Feedback);
-        EngineRig rig = CombsRig();
-        TFxEngine& e = *rig.E;
+        EffectRig<TTriCombs> rig = CombsRig();
+        TTriCombs& e = *rig.E;
         e.ChdFeedback = c.Feedback;
         rig.Run(2 * 44100);   // delays settled
         rig.Frame(1.0f);
@@ -97,8 +100,8 @@ TEST(TriCombs, FeedbackSetsHowLongTheCombsRing) {
 TEST(TriCombs, NotesBeyondTheRingWrapInsideTheLine) {
     for (float rate : {44100.0f, 192000.0f, 384000.0f}) {
         SCOPED_TRACE(testing::Message() << rate << " Hz");
-        EngineRig rig = CombsRig(rate);
-        TFxEngine& e = *rig.E;
+        EffectRig<TTriCombs> rig = CombsRig(rate);
+        TTriCombs& e = *rig.E;
         e.ChdSel = 12;   // -7, 0, 3 on root 0: comb 1 at about 5.46 Hz
         e.ChdRoot = 0;
         e.ChdFeedback = 0.999999f;
@@ -107,25 +110,31 @@ TEST(TriCombs, NotesBeyondTheRingWrapInsideTheLine) {
             const auto [l, r] = rig.Frame(noise.Uniform01() - 0.5f, noise.Uniform01() - 0.5f);
             ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << i;
         }
-        EXPECT_GT(e.ChdGlide[0].Output, float(e.RingTenth));
+        EXPECT_GT(e.ChdGlide[0].Output, float(rig.F.RingTenth));
         EXPECT_NEAR(e.ChdGlide[0].Output, TargetDelay(-7, rate), kSettle * TargetDelay(-7, rate));
     }
 }
 
 TEST(TriCombs, DeselectedFreezesTheCombsWhileTheLinesRecord) {
-    EngineRig rig = CombsRig();
-    TFxEngine& e = *rig.E;
+    EffectRig<TTriCombs> rig = CombsRig();
+    TTriCombs& e = *rig.E;
     rig.Run(5000, 0.2f);
     const float glide = e.ChdGlide[1].Output, low = e.ChdLowR[2].Output, out = e.ChdOutL;
     const auto backL = e.ChdBackL, backR = e.ChdBackR;
-    e.SelectedFx = 3;
     e.ChdRoot = 10;
-    for (int32_t i = 0; i < 2000; ++i) {
-        const float x = float(i % 13) * 0.01f;
-        rig.Frame(x, -x);
+    const int32_t frames = 2000, first = rig.F.PosTenth + 1;
+    std::vector<float> inL(static_cast<size_t>(frames)), inR(static_cast<size_t>(frames));
+    for (int32_t i = 0; i < frames; ++i) {
+        inL[size_t(i)] = float(i % 13) * 0.01f;
+        inR[size_t(i)] = -inL[size_t(i)];
+    }
+    rig.Deselected(inL, inR);
+    ASSERT_LT(frames, rig.F.RingTenth);
+    for (int32_t i = 0; i < frames; ++i) {
+        const size_t at = size_t((first + i) % rig.F.RingTenth);
         for (size_t k = 0; k < 3; ++k) {
-            ASSERT_EQ(e.ChdLinesL[k].Buffer[size_t(e.PosTenth)], float(Wide(x) + Wide(backL[k])));
-            ASSERT_EQ(e.ChdLinesR[k].Buffer[size_t(e.PosTenth)], float(-Wide(x) + Wide(backR[k])));
+            ASSERT_EQ(e.ChdLinesL[k].Buffer[at], float(Wide(inL[size_t(i)]) + Wide(backL[k]))) << i;
+            ASSERT_EQ(e.ChdLinesR[k].Buffer[at], float(Wide(inR[size_t(i)]) + Wide(backR[k]))) << i;
         }
     }
     EXPECT_EQ(e.ChdGlide[1].Output, glide);
@@ -138,8 +147,8 @@ TEST(TriCombs, NoSubnormalsBuildUpAfterNoiseThenSilence) {
     for (float rate : {44100.0f, 96000.0f, 192000.0f}) {
         for (float feedback : {0.9f, 0.999999f}) {
             SCOPED_TRACE(testing::Message() << rate << " Hz, feedback " << feedback);
-            EngineRig rig = CombsRig(rate);
-            TFxEngine& e = *rig.E;
+            EffectRig<TTriCombs> rig = CombsRig(rate);
+            TTriCombs& e = *rig.E;
             e.ChdSel = 12;
             e.ChdRoot = 20;
             e.ChdFeedback = feedback;

@@ -6,6 +6,7 @@
 
 #include "dsp/Random.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -67,8 +68,8 @@ struct BitExact : PluginFixture {
                 hash.Add(Plugin->Engine.ScopeL[size_t(j)]);
                 hash.Add(Plugin->Engine.ScopeR[size_t(j)]);
             }
-            hash.Add(Plugin->Engine.LfoRawL);
-            hash.Add(Plugin->Engine.LfoRawR);
+            hash.Add(Plugin->Engine.Frame.LfoRawL);
+            hash.Add(Plugin->Engine.Frame.LfoRawR);
         }
         return hash.Value;
     }
@@ -165,6 +166,7 @@ constexpr int32_t kBlockSizes[] = {517, 64, 1, 333, 2048, 5000, 128, 777, 2049};
 
 struct ScriptedRender : PluginFixture {
     Fnv Hash;
+    std::array<Fnv, kNumEffects> EffectHash{};
     ScriptSignal Input;
     bool Silent = false;
     int64_t Frame = 0;
@@ -208,11 +210,20 @@ struct ScriptedRender : PluginFixture {
             Hash.Add(e.ScopeL[size_t(j)]);
             Hash.Add(e.ScopeR[size_t(j)]);
         }
-        for (float v : {e.LfoRawL, e.LfoRawR, e.DelLineL.Output, e.DelLineR.Output, e.GliLineL.Output,
-                        e.GliLineR.Output, e.FlaLineL.Output, e.FlaLineR.Output, e.PhaOutL, e.PhaOutR,
-                        e.DecOutL, e.DecOutR, e.SliOutL, e.SliOutR, e.RngOutL, e.RngOutR, e.ChdOutL,
-                        e.ChdOutR})
+        for (float v : {e.Frame.LfoRawL, e.Frame.LfoRawR, e.Delay.DelLineL.Output, e.Delay.DelLineR.Output, e.Glide.GliLineL.Output,
+                        e.Glide.GliLineR.Output, e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output, e.Phaser.PhaOutL, e.Phaser.PhaOutR,
+                        e.Decimator.DecOutL, e.Decimator.DecOutR, e.Slicer.SliOutL, e.Slicer.SliOutR, e.Ringer.RngOutL, e.Ringer.RngOutR, e.TriCombs.ChdOutL,
+                        e.TriCombs.ChdOutR})
             Hash.Add(v);
+        // Each effect's pair again on its own, so that a failing render names the effect that went astray.
+        const std::pair<float, float> pairs[kNumEffects] = {
+            {e.Delay.DelLineL.Output, e.Delay.DelLineR.Output}, {e.Glide.GliLineL.Output, e.Glide.GliLineR.Output},
+            {e.Flanger.FlaLineL.Output, e.Flanger.FlaLineR.Output}, {e.Phaser.PhaOutL, e.Phaser.PhaOutR}, {e.Decimator.DecOutL, e.Decimator.DecOutR},
+            {e.Slicer.SliOutL, e.Slicer.SliOutR}, {e.Ringer.RngOutL, e.Ringer.RngOutR}, {e.TriCombs.ChdOutL, e.TriCombs.ChdOutR}};
+        for (int32_t k = 0; k < kNumEffects; ++k) {
+            EffectHash[size_t(k)].Add(pairs[k].first);
+            EffectHash[size_t(k)].Add(pairs[k].second);
+        }
     }
 
     // One effect for `seconds`: the events at fixed shares of the render, blocks of changing size.
@@ -308,6 +319,11 @@ struct GoldenScript {
 
 }  // namespace
 
+// Per render above, the hash of each effect's output pair at every block end.
+const uint64_t kEffectPairHashes[36][kNumEffects] = {
+#include "tests/plugin/EffectPairHashes.inc"
+};
+
 TEST_F(ScriptedRender, EveryEffectThroughEveryPathMatchesItsHashBitForBit) {
     const GoldenScript golden[] = {
         {0, 44100.0, 0x21fb08595b394164ULL}, {0, 48000.0, 0xa9e560246cedac87ULL}, {0, 96000.0, 0x9c4552d548436d94ULL}, {0, 192000.0, 0x612c44453e199f19ULL},
@@ -325,11 +341,16 @@ TEST_F(ScriptedRender, EveryEffectThroughEveryPathMatchesItsHashBitForBit) {
         Host.Close();   // a fresh instance for each render
         SetUp();
         Hash = Fnv{};
+        EffectHash = {};
         Input = ScriptSignal{};
         Silent = false;
         Frame = 0;
         const uint64_t hash = g.Effect >= 0 ? RenderEffect(g.Effect, g.Rate, 2.5)
                                             : RenderPerformance(g.Rate, g.Rate == 44100.0 ? 96000.0 : 44100.0, 12.0);
         EXPECT_EQ(hash, g.Hash) << std::hex << "0x" << hash;
+        const size_t row = size_t(&g - golden);
+        for (size_t k = 0; k < size_t(kNumEffects); ++k)
+            EXPECT_EQ(EffectHash[k].Value, kEffectPairHashes[row][k])
+                << "the pair of effect " << k << std::hex << ": 0x" << EffectHash[k].Value;
     }
 }

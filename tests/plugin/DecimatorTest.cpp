@@ -21,8 +21,8 @@ struct DecimatorPlugin : PluginFixture {
 TEST_F(DecimatorPlugin, OneLevelTurnsTheInputIntoMinusOneZeroAndOne) {
     SelectFullRate();
     Host.SetParameter(kDecBd, 0.0f);
-    ASSERT_EQ(Plugin->Engine.DecLevels, 1.0f);
-    ASSERT_EQ(Plugin->Engine.DecHold, 44100);
+    ASSERT_EQ(Plugin->Engine.Decimator.DecLevels, 1.0f);
+    ASSERT_EQ(Plugin->Engine.Decimator.DecHold, 44100);
     const std::vector<float> in = {0.7f, -0.3f, -0.8f, 0.5f, 1.5f, 0.2f};
     const std::vector<float> want = {1.0f, 0.0f, -1.0f, 0.0f, 2.0f, 0.0f};
     std::vector<float> outL, outR;
@@ -35,7 +35,7 @@ TEST_F(DecimatorPlugin, FullSaturationBringsFullScaleDownToFourFifths) {
     SelectFullRate();
     Host.SetParameter(kDecBd, 0.55f);   // 16,384 levels
     Host.SetParameter(kDecSat, 1.0f);
-    ASSERT_EQ(Plugin->Engine.DecLevels, 16384.0f);
+    ASSERT_EQ(Plugin->Engine.Decimator.DecLevels, 16384.0f);
     const std::vector<float> in = {1.0f, -1.0f};
     std::vector<float> outL, outR;
     Run(in, in, outL, outR);

@@ -47,13 +47,13 @@ TEST_F(Engine, RateValuesAt441And48Kilohertz) {
 TEST_F(Engine, WritePositionsCycleThroughTheirRings) {
     SetTime(44100.0, 120.0, true);
     Block(1);
-    EXPECT_EQ(E().PosLong, 0);
-    EXPECT_EQ(E().PosTenth, 1);   // starts at 0, so its first frame uses 1
+    EXPECT_EQ(E().Frame.PosLong, 0);
+    EXPECT_EQ(E().Frame.PosTenth, 1);   // starts at 0, so its first frame uses 1
     for (int32_t left = 352800 - 1; left > 0; left -= 4096) Block(left < 4096 ? left : 4096);
-    EXPECT_EQ(E().PosLong, 352799);
+    EXPECT_EQ(E().Frame.PosLong, 352799);
     Block(1);
-    EXPECT_EQ(E().PosLong, 0);
-    EXPECT_EQ(E().PosSecond, 352800 % 44100);
+    EXPECT_EQ(E().Frame.PosLong, 0);
+    EXPECT_EQ(E().Frame.PosSecond, 352800 % 44100);
 }
 
 TEST_F(Engine, ScopeHistoryStepsEvery195FramesAt441Kilohertz) {
@@ -66,7 +66,7 @@ TEST_F(Engine, ScopeHistoryStepsEvery195FramesAt441Kilohertz) {
     EXPECT_EQ(float(E().ScopeL[111]), -5.0f);
     Block(1);
     EXPECT_EQ(float(E().ScopeL[110]), -5.0f);
-    EXPECT_EQ(float(E().ScopeL[111]), E().LfoModL);   // the newest value enters at the end
+    EXPECT_EQ(float(E().ScopeL[111]), E().Frame.LfoModL);   // the newest value enters at the end
     Block(195);
     EXPECT_EQ(float(E().ScopeL[109]), -5.0f);
 }
@@ -75,19 +75,19 @@ TEST_F(Engine, CycleRestartMarksTheBlockThatReachesA288TickBoundary) {
     SetTime(44100.0, 120.0, true, 11.5);
     Host.AdvanceTime = false;
     Block(18);
-    EXPECT_EQ(E().CycleRestart, 1.0f);
+    EXPECT_EQ(E().Frame.CycleRestart, 1.0f);
     Host.Time.ppqPos = 12.0;   // 288 ticks
     Block(9);                  // the first check of this block sees the new cycle
     EXPECT_EQ(E().CycleTick, 0);
-    EXPECT_EQ(E().CycleRestart, 0.0f);
+    EXPECT_EQ(E().Frame.CycleRestart, 0.0f);
     Block(8);
-    EXPECT_EQ(E().CycleRestart, 0.0f);   // until the next check, nine frames on
+    EXPECT_EQ(E().Frame.CycleRestart, 0.0f);   // until the next check, nine frames on
     Block(1);
-    EXPECT_EQ(E().CycleRestart, 1.0f);
+    EXPECT_EQ(E().Frame.CycleRestart, 1.0f);
     Host.Time.ppqPos = -0.5;   // a negative position gives a negative remainder, not a restart
     Block(18);
     EXPECT_EQ(E().CycleTick, -12);
-    EXPECT_EQ(E().CycleRestart, 1.0f);
+    EXPECT_EQ(E().Frame.CycleRestart, 1.0f);
 }
 
 TEST_F(Engine, StoppedTransportHoldsTheLfoAtItsStartPhases) {
@@ -98,7 +98,7 @@ TEST_F(Engine, StoppedTransportHoldsTheLfoAtItsStartPhases) {
     for (int i = 0; i < 20; ++i) {
         Block(441);
         EXPECT_LT(E().LfoOsc.PhaseA, 10.0f * 4.0f / 44100.0f);
-        EXPECT_EQ(E().CycleRestart, 1.0f);
+        EXPECT_EQ(E().Frame.CycleRestart, 1.0f);
     }
     SetTime(44100.0, 120.0, true);
     Block(4410);
@@ -160,10 +160,10 @@ TEST_F(Engine, AbsurdSampleRatesKeepEveryPositionInsideItsLine) {
             for (float v : outL) ASSERT_TRUE(std::isfinite(v)) << "effect " << fx;
         }
         EXPECT_EQ(int32_t(E().SrInt), c.srInt);
-        EXPECT_LT(E().PosLong, kLongLineLength);
-        EXPECT_LT(E().PosSecond, kSecondLineLength);
-        EXPECT_LT(E().PosFlanger, kFlangerLineLength);
-        EXPECT_LT(E().PosTenth, kCombLineLength);
+        EXPECT_LT(E().Frame.PosLong, kLongLineLength);
+        EXPECT_LT(E().Frame.PosSecond, kSecondLineLength);
+        EXPECT_LT(E().Frame.PosFlanger, kFlangerLineLength);
+        EXPECT_LT(E().Frame.PosTenth, kCombLineLength);
     }
 }
 

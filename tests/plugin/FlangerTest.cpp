@@ -33,7 +33,7 @@ TEST_F(PluginFixture, FlangerDeselectedAddsItsFrozenFeedbackToWhatItRecords) {
     Host.SetParameter(kFlaDel, 0.2f);
     std::vector<float> dc(4096, 0.5f), silence(4096, 0.0f), outL, outR;
     Run(dc, dc, outL, outR);
-    const float back = Plugin->Engine.FlaBackL;
+    const float back = Plugin->Engine.Flanger.FlaBackL;
     Host.SetParameter(kOutSel, 0.0f);
     Run(silence, silence, outL, outR);
     Host.SetParameter(kOutSel, 2.0f / 7.0f);

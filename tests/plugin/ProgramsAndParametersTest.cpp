@@ -99,28 +99,28 @@ TEST_F(ProgramsAndParameters, ConstructionAppliesProgramZeroToEveryWorkingValue)
     EXPECT_EQ(float(e.OutAmp), 1.0f);
     EXPECT_EQ(float(e.LfoAmp), 0.8f);
     EXPECT_EQ(int32_t(e.LfoWave), 0);
-    EXPECT_EQ(float(e.DelFeedback), 0.0f);
-    EXPECT_EQ(float(e.DelDampLow), 10000.0f);
-    EXPECT_EQ(int32_t(e.PhaDepth), 5);
-    EXPECT_EQ(int32_t(e.SliSpeed), 4);
-    EXPECT_EQ(int32_t(e.SliQuant), 1);
-    EXPECT_EQ(float(e.DecLevels), 16777216.0f);
-    EXPECT_EQ(float(e.ChdFeedback), float(0.5f * 0.099999 + 0.9));
-    EXPECT_EQ(e.CycleRestart, 1.0f);
+    EXPECT_EQ(float(e.Delay.DelFeedback), 0.0f);
+    EXPECT_EQ(float(e.Delay.DelDampLow), 10000.0f);
+    EXPECT_EQ(int32_t(e.Phaser.PhaDepth), 5);
+    EXPECT_EQ(int32_t(e.Slicer.SliSpeed), 4);
+    EXPECT_EQ(int32_t(e.Slicer.SliQuant), 1);
+    EXPECT_EQ(float(e.Decimator.DecLevels), 16777216.0f);
+    EXPECT_EQ(float(e.TriCombs.ChdFeedback), float(0.5f * 0.099999 + 0.9));
+    EXPECT_EQ(e.Frame.CycleRestart, 1.0f);
     // Before the first block the tempo-derived values are 0.
     EXPECT_EQ(int32_t(e.SyncDelayLength), 0);
-    EXPECT_EQ(int32_t(e.DecHold), 0);
+    EXPECT_EQ(int32_t(e.Decimator.DecHold), 0);
 }
 
 TEST_F(ProgramsAndParameters, DerivedValuesRoundHalvesToEven) {
     struct Case { int32_t index; float value; int32_t (*read)(const TFxEngine&); int32_t expected; } cases[] = {
-        {kSliSp, 0.2f, [](const TFxEngine& e) { return int32_t(e.SliSpeed); }, 4},
-        {kSliSp, 0.5f, [](const TFxEngine& e) { return int32_t(e.SliSpeed); }, 9},
+        {kSliSp, 0.2f, [](const TFxEngine& e) { return int32_t(e.Slicer.SliSpeed); }, 4},
+        {kSliSp, 0.5f, [](const TFxEngine& e) { return int32_t(e.Slicer.SliSpeed); }, 9},
         {kLfoWav, 0.5f, [](const TFxEngine& e) { return int32_t(e.LfoWave); }, 2},
-        {kDecBd, 1.0f, [](const TFxEngine& e) { return int32_t(float(e.DecLevels)); }, 16777216},
-        {kDecBd, 0.55f, [](const TFxEngine& e) { return int32_t(float(e.DecLevels)); }, 16384},
-        {kChdSel, 0.5f, [](const TFxEngine& e) { return int32_t(e.ChdSel); }, 7},
-        {kPhaDpt, 0.5f, [](const TFxEngine& e) { return int32_t(e.PhaDepth); }, 2},
+        {kDecBd, 1.0f, [](const TFxEngine& e) { return int32_t(float(e.Decimator.DecLevels)); }, 16777216},
+        {kDecBd, 0.55f, [](const TFxEngine& e) { return int32_t(float(e.Decimator.DecLevels)); }, 16384},
+        {kChdSel, 0.5f, [](const TFxEngine& e) { return int32_t(e.TriCombs.ChdSel); }, 7},
+        {kPhaDpt, 0.5f, [](const TFxEngine& e) { return int32_t(e.Phaser.PhaDepth); }, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.index << " at " << c.value);
@@ -128,7 +128,7 @@ TEST_F(ProgramsAndParameters, DerivedValuesRoundHalvesToEven) {
         EXPECT_EQ(c.read(Plugin->Engine), c.expected);
     }
     Host.SetParameter(kChdFbck, 1.0f);
-    EXPECT_EQ(float(Plugin->Engine.ChdFeedback), 0.999999f);
+    EXPECT_EQ(float(Plugin->Engine.TriCombs.ChdFeedback), 0.999999f);
 }
 
 TEST_F(ProgramsAndParameters, TriggerParametersSelectEffectsAndOpenTheWetSignal) {
@@ -152,9 +152,9 @@ TEST_F(ProgramsAndParameters, TempoDerivedValuesFollowTheLastBlock) {
     EXPECT_EQ(int32_t(Plugin->Engine.SyncDelayLength), 22050);
     EXPECT_EQ(float(Plugin->Engine.LfoRate), 2.0f);
     Host.SetParameter(kFlaDel, 0.5f);
-    EXPECT_EQ(float(Plugin->Engine.FlaDelay), 220.5f);
+    EXPECT_EQ(float(Plugin->Engine.Flanger.FlaDelay), 220.5f);
     Host.SetParameter(kDecSr, 1.0f);
-    EXPECT_EQ(int32_t(Plugin->Engine.DecHold), 44100);
+    EXPECT_EQ(int32_t(Plugin->Engine.Decimator.DecHold), 44100);
     SetTime(48000.0, 90.0, true);
     Prime();
     EXPECT_EQ(int32_t(Plugin->Engine.SyncDelayLength), 22050);   // a tempo change alone changes nothing

@@ -145,59 +145,59 @@ struct Soak : PluginFixture {
         const TFxEngine& e = Plugin->Engine;
         Note("wet L", e.WetL);
         Note("wet R", e.WetR);
-        Note("LFO L", e.LfoRawL);
-        Note("LFO R", e.LfoRawR);
-        Note("synced delay line L", e.DelLineL, e.PosLong, whole);
-        Note("synced delay line R", e.DelLineR, e.PosLong, whole);
-        Note("synced delay low-pass L", e.DelLowL);
-        Note("synced delay low-pass R", e.DelLowR);
-        Note("synced delay high-pass L", e.DelHighL);
-        Note("synced delay high-pass R", e.DelHighR);
-        Note("glide line L", e.GliLineL, e.PosSecond, whole);
-        Note("glide line R", e.GliLineR, e.PosSecond, whole);
-        Note("flanger line L", e.FlaLineL, e.PosFlanger, whole);
-        Note("flanger line R", e.FlaLineR, e.PosFlanger, whole);
-        Note("flanger low-pass L", e.FlaLowL);
-        Note("flanger low-pass R", e.FlaLowR);
-        Note("flanger return L", e.FlaBackL);
-        Note("flanger return R", e.FlaBackR);
+        Note("LFO L", e.Frame.LfoRawL);
+        Note("LFO R", e.Frame.LfoRawR);
+        Note("synced delay line L", e.Delay.DelLineL, e.Frame.PosLong, whole);
+        Note("synced delay line R", e.Delay.DelLineR, e.Frame.PosLong, whole);
+        Note("synced delay low-pass L", e.Delay.DelLowL);
+        Note("synced delay low-pass R", e.Delay.DelLowR);
+        Note("synced delay high-pass L", e.Delay.DelHighL);
+        Note("synced delay high-pass R", e.Delay.DelHighR);
+        Note("glide line L", e.Glide.GliLineL, e.Frame.PosSecond, whole);
+        Note("glide line R", e.Glide.GliLineR, e.Frame.PosSecond, whole);
+        Note("flanger line L", e.Flanger.FlaLineL, e.Frame.PosFlanger, whole);
+        Note("flanger line R", e.Flanger.FlaLineR, e.Frame.PosFlanger, whole);
+        Note("flanger low-pass L", e.Flanger.FlaLowL);
+        Note("flanger low-pass R", e.Flanger.FlaLowR);
+        Note("flanger return L", e.Flanger.FlaBackL);
+        Note("flanger return R", e.Flanger.FlaBackR);
         for (size_t s = 0; s < size_t(kPhaserStages); ++s) {
-            Note("phaser stage L", e.PhaStagesL[s].State);
-            Note("phaser stage L", e.PhaStagesL[s].Output);
-            Note("phaser stage R", e.PhaStagesR[s].State);
-            Note("phaser stage R", e.PhaStagesR[s].Output);
+            Note("phaser stage L", e.Phaser.PhaStagesL[s].State);
+            Note("phaser stage L", e.Phaser.PhaStagesL[s].Output);
+            Note("phaser stage R", e.Phaser.PhaStagesR[s].State);
+            Note("phaser stage R", e.Phaser.PhaStagesR[s].Output);
         }
-        Note("phaser output L", e.PhaOutL);
-        Note("phaser output R", e.PhaOutR);
-        Note("decimator L", e.DecOutL);
-        Note("decimator R", e.DecOutR);
-        Note("slicer L", e.SliOutL);
-        Note("slicer R", e.SliOutR);
-        Note("ringer carrier", e.RngOsc.Value);
-        Note("ringer line L", e.RngLineL, e.PosLong, whole);
-        Note("ringer line R", e.RngLineR, e.PosLong, whole);
-        Note("ringer low-pass L", e.RngLowL);
-        Note("ringer low-pass R", e.RngLowR);
-        Note("ringer output L", e.RngOutL);
-        Note("ringer output R", e.RngOutR);
+        Note("phaser output L", e.Phaser.PhaOutL);
+        Note("phaser output R", e.Phaser.PhaOutR);
+        Note("decimator L", e.Decimator.DecOutL);
+        Note("decimator R", e.Decimator.DecOutR);
+        Note("slicer L", e.Slicer.SliOutL);
+        Note("slicer R", e.Slicer.SliOutR);
+        Note("ringer carrier", e.Ringer.RngOsc.Value);
+        Note("ringer line L", e.Ringer.RngLineL, e.Frame.PosLong, whole);
+        Note("ringer line R", e.Ringer.RngLineR, e.Frame.PosLong, whole);
+        Note("ringer low-pass L", e.Ringer.RngLowL);
+        Note("ringer low-pass R", e.Ringer.RngLowR);
+        Note("ringer output L", e.Ringer.RngOutL);
+        Note("ringer output R", e.Ringer.RngOutR);
         for (size_t k = 0; k < size_t(kCombs); ++k) {
-            Note("comb line L", e.ChdLinesL[k], e.PosTenth, whole);
-            Note("comb line R", e.ChdLinesR[k], e.PosTenth, whole);
-            Note("comb glide", e.ChdGlide[k]);
-            Note("comb low-pass L", e.ChdLowL[k]);
-            Note("comb low-pass R", e.ChdLowR[k]);
-            Note("comb return L", e.ChdBackL[k]);
-            Note("comb return R", e.ChdBackR[k]);
+            Note("comb line L", e.TriCombs.ChdLinesL[k], e.Frame.PosTenth, whole);
+            Note("comb line R", e.TriCombs.ChdLinesR[k], e.Frame.PosTenth, whole);
+            Note("comb glide", e.TriCombs.ChdGlide[k]);
+            Note("comb low-pass L", e.TriCombs.ChdLowL[k]);
+            Note("comb low-pass R", e.TriCombs.ChdLowR[k]);
+            Note("comb return L", e.TriCombs.ChdBackL[k]);
+            Note("comb return R", e.TriCombs.ChdBackR[k]);
         }
-        Note("combs L", e.ChdOutL);
-        Note("combs R", e.ChdOutR);
+        Note("combs L", e.TriCombs.ChdOutL);
+        Note("combs R", e.TriCombs.ChdOutR);
         ASSERT_TRUE(Fault.empty()) << Fault << " (" << Context << ", frame " << Frames << ")";
         // The shared write positions stay inside their rings, and the rings inside their lines.
-        ASSERT_TRUE(e.PosLong >= 0 && e.PosLong < e.RingLong && e.RingLong <= kLongLineLength) << Context;
-        ASSERT_TRUE(e.PosSecond >= 0 && e.PosSecond < e.RingSecond && e.RingSecond <= kSecondLineLength) << Context;
-        ASSERT_TRUE(e.PosFlanger >= 0 && e.PosFlanger < e.RingFlanger && e.RingFlanger <= kFlangerLineLength)
+        ASSERT_TRUE(e.Frame.PosLong >= 0 && e.Frame.PosLong < e.Frame.RingLong && e.Frame.RingLong <= kLongLineLength) << Context;
+        ASSERT_TRUE(e.Frame.PosSecond >= 0 && e.Frame.PosSecond < e.Frame.RingSecond && e.Frame.RingSecond <= kSecondLineLength) << Context;
+        ASSERT_TRUE(e.Frame.PosFlanger >= 0 && e.Frame.PosFlanger < e.Frame.RingFlanger && e.Frame.RingFlanger <= kFlangerLineLength)
             << Context;
-        ASSERT_TRUE(e.PosTenth >= 0 && e.PosTenth < e.RingTenth && e.RingTenth <= kCombLineLength) << Context;
+        ASSERT_TRUE(e.Frame.PosTenth >= 0 && e.Frame.PosTenth < e.Frame.RingTenth && e.Frame.RingTenth <= kCombLineLength) << Context;
     }
 
     void RunBlock(int32_t n) {

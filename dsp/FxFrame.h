@@ -1,0 +1,91 @@
+// What the engine shares with its effects: the frame being processed (input pair, write positions,
+// rates, LFO, cycle check) for the selected effect's per-frame step, and a span of frames for the
+// work of the deselected ones. Audio thread only.
+#pragma once
+
+#include "dsp/Numbers.h"
+
+#include <cstdint>
+
+// Line capacities; up to 192 kHz every write position stays inside its line.
+constexpr int32_t kLongLineLength = 1536000;     // 8 s at 192 kHz: synced delay, ringer
+constexpr int32_t kSecondLineLength = 192000;    // 1 s at 192 kHz: glide & drift
+constexpr int32_t kFlangerLineLength = 2000;     // 10 ms at 192 kHz, with room
+constexpr int32_t kCombLineLength = 25000;       // 0.1 s at 192 kHz, with room
+
+// The most frames one span of deselected work covers.
+constexpr int32_t kSpanLength = 512;
+
+// Samples in 1/divisor of a second at `sr`, rounded: the rate-derived lengths of a block.
+int32_t SamplesIn(int32_t sr, Wide divisor);
+
+struct TFxFrame {
+    // The block's rate and beat, and the rings they give.
+    void SetRate(int32_t sr, float samplesPerBeat);
+    // One frame on: every write position one step round its ring.
+    void Advance() {
+        if (++PosLong >= RingLong) PosLong = 0;
+        if (++PosFlanger >= RingFlanger) PosFlanger = 0;
+        if (++PosSecond >= RingSecond) PosSecond = 0;
+        if (++PosTenth >= RingTenth) PosTenth = 0;
+    }
+
+    float InL = 0, InR = 0;
+    // Shared delay write positions, and their ring lengths: SrTimes8, SrInt, SrHundredth and SrTenth
+    // cut to the line capacities above 192 kHz and kept at least 1, so no position or tap leaves its
+    // line.
+    int32_t PosLong = -1, PosFlanger = -1, PosSecond = -1, PosTenth = 0;
+    int32_t RingLong = 1, RingSecond = 1, RingFlanger = 1, RingTenth = 1;
+    // The block's rate and beat.
+    int32_t SrInt = 0;
+    float SamplesPerBeat = 0.0f;
+    // The LFO of this frame, and the working values more than one effect reads.
+    float LfoRawL = 0, LfoRawR = 0, LfoModL = 0, LfoModR = 0;
+    float LfoAmp = 0.0f;
+    int32_t SyncDelayLength = 0;
+    // 0 on the frames after the cycle check found the song at a cycle start, else 1.
+    float CycleRestart = 1.0f;
+};
+
+// What an effect hands the output mix.
+struct TWetPair {
+    float L, R;
+};
+
+// Frames the selection stayed the same for: their inputs (already taken as silence where not
+// finite), whether each started a cycle, and the frame values of the first of them. Positions of
+// later frames follow from the first: one step round their ring each.
+struct TFxSpan {
+    const float* InL = nullptr;
+    const float* InR = nullptr;
+    const uint8_t* CycleStart = nullptr;
+    int32_t Count = 0;
+    TFxFrame First;
+};
+
+// Writes value(j) for the span's frames j = 0..n-1 into a ring line from `pos` on, wrapping at
+// `length`: in runs of consecutive samples the compiler can vectorise.
+template <class Value>
+inline void RecordRing(float* line, int32_t pos, int32_t length, int32_t n, Value value) {
+    for (int32_t done = 0; done < n;) {
+        const int32_t run = n - done < length - pos ? n - done : length - pos;
+        float* out = line + pos;
+        for (int32_t j = 0; j < run; ++j) out[j] = value(done + j);
+        done += run;
+        pos += run;
+        if (pos >= length) pos = 0;
+    }
+}
+
+// A line's input: the frame's input plus the feedback held for it.
+inline constexpr auto PlusBack = [](float in, Wide back) { return float(Wide(in) + back); };
+
+// Records the span's input pair into a pair of ring lines from `pos` on: each sample as
+// record(input, back), with the channel's `back` held over the span.
+template <class Record>
+inline void RecordPair(float* lineL, float* lineR, int32_t pos, int32_t length, const TFxSpan& s, Wide backL,
+                       Wide backR, Record record) {
+    const float *inL = s.InL, *inR = s.InR;
+    RecordRing(lineL, pos, length, s.Count, [=](int32_t j) { return record(inL[j], backL); });
+    RecordRing(lineR, pos, length, s.Count, [=](int32_t j) { return record(inR[j], backR); });
+}

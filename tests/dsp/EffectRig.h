@@ -1,0 +1,57 @@
+// One effect and the frame it reads, driven as the engine drives it: each frame the write positions
+// move on and the effect's selected step runs; Deselected runs frames in spans as while another
+// effect plays. The wet pair is what the engine would mix.
+#pragma once
+
+#include "dsp/FxFrame.h"
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+template <class Fx>
+struct EffectRig {
+    std::unique_ptr<Fx> E = std::make_unique<Fx>();
+    TFxFrame F;
+
+    // At 120 beats per minute unless a beat length is given; the LFO at rest (no sweep).
+    explicit EffectRig(int32_t rate = 44100, float samplesPerBeat = 0.0f) {
+        F.SetRate(rate, samplesPerBeat > 0.0f ? samplesPerBeat : float(rate) * 0.5f);
+        F.LfoModL = F.LfoModR = 1.0f;
+    }
+    std::pair<float, float> Frame(float l, float r) {
+        F.InL = l;
+        F.InR = r;
+        F.Advance();
+        E->Step(F);
+        const TWetPair wet = E->Wet();
+        return {wet.L, wet.R};
+    }
+    float Frame(float x) { return Frame(x, x).first; }
+    void Run(int32_t frames, float x = 0.0f) {
+        for (int32_t i = 0; i < frames; ++i) Frame(x);
+    }
+    // Frames of x on both channels while another effect is selected.
+    void Deselected(int32_t frames, float x = 0.0f) {
+        const std::vector<float> in(size_t(frames), x);
+        Deselected(in, in);
+    }
+    // The frames of l and r while another effect is selected, in spans as long as the engine's.
+    void Deselected(const std::vector<float>& l, const std::vector<float>& r) {
+        const std::vector<uint8_t> cycle(size_t(kSpanLength), 0);
+        const int32_t frames = int32_t(l.size());
+        for (int32_t done = 0; done < frames;) {
+            TFxSpan s;
+            s.InL = l.data() + done;
+            s.InR = r.data() + done;
+            s.CycleStart = cycle.data();
+            s.Count = frames - done < kSpanLength ? frames - done : kSpanLength;
+            F.Advance();
+            s.First = F;
+            for (int32_t j = 1; j < s.Count; ++j) F.Advance();
+            E->Deselected(s);
+            done += s.Count;
+        }
+    }
+};
