@@ -3,27 +3,15 @@
 # a temporary folder, then: lv2ls/lv2info list it with its ports, presets and UI; its data validate
 # against the LV2 schemas (sord_validate); lv2file renders through it with a preset and controls;
 # jalv runs it in real time under a dummy JACK server with MIDI input, and jalv.gtk3 embeds its
-# editor in a virtual display; Ardour 7 headless discovers it, inserts it by URI and exports audio. Needs a build folder with the bundle (default
+# editor in a virtual display; Ardour 7 headless discovers it, inserts it by URI and exports
+# audio. Needs a build folder with the bundle (default
 # build/release); installs the host packages when missing (root). Ends with "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${1:-build/release}
 
-packages=(lilv-utils lv2file sordi jalv jackd2 ardour python3-numpy xvfb xauth x11-utils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing Debian packages: ${missing[*]} (run as root)" >&2
-    exit 1
-  fi
-  echo "installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null || exit 1
-fi
+bash tools/setup-debian.sh hosts || exit 1
 python=/usr/bin/python3   # Debian's, with Debian's numpy
 rhtool() { "$python" "$root/tools/realhost/rhtool.py" "$@"; }
 

@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-debian.sh
+# the hosts before the first configure, so the build finds them (the system-install check in Ardour)
+bash tools/setup-debian.sh hosts
 jobs=$(nproc)
 
 echo "== optimised build"
