@@ -19,6 +19,7 @@ work=$(mktemp -d -t qbfx-lv2.XXXXXX)
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  pkill -P $$ 2>/dev/null   # and what fed them, such as the sleep that keeps jalv's input open
   wait 2>/dev/null
   rm -rf "$work"
 }
