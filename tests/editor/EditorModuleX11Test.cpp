@@ -12,6 +12,7 @@
 
 // after gtest: X11 defines None, Bool and Status as macros
 #include <X11/Xlib.h>
+#include "tests/support/TestDisplay.h"
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -78,11 +79,7 @@ class EditorModule : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display: run under xvfb-run";
-        // a server that resets after its last client needs a moment before it accepts again
-        for (int attempt = 0; attempt < 20 && !D; ++attempt) {
-            D = XOpenDisplay(nullptr);
-            if (!D) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        D = OpenTestDisplay();
         if (!D) GTEST_SKIP() << "cannot open the X display";
         int ev = 0, err = 0, major = 0, minor = 0;
         if (!XTestQueryExtension(D, &ev, &err, &major, &minor)) GTEST_SKIP() << "no XTest";

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
+#include "tests/support/TestDisplay.h"
 #include <X11/extensions/XTest.h>
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
@@ -29,10 +30,7 @@ class Lv2Ui : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display: run under xvfb-run";
-        for (int attempt = 0; attempt < 20 && !D; ++attempt) {
-            D = XOpenDisplay(nullptr);
-            if (!D) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        D = OpenTestDisplay();
         if (!D) GTEST_SKIP() << "cannot open the X display";
         XSetWindowAttributes wa{};
         wa.override_redirect = True;
