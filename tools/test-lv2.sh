@@ -18,12 +18,18 @@ rhtool() { "$python" "$root/tools/realhost/rhtool.py" "$@"; }
 work=$(mktemp -d -t qbfx-lv2.XXXXXX)
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  pkill -P $$ 2>/dev/null   # and what fed them, such as the sleep that keeps jalv's input open
+  # clients first, the server last; then what fed them, such as the sleep on jalv's input
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+  pkill -P $$ 2>/dev/null
+  # JACK clients block SIGTERM, and one whose server went first waits for it for ever: after a
+  # grace, whatever is left is killed outright, so the wait below always ends
+  for _ in $(seq 30); do pgrep -P $$ >/dev/null || break; sleep 0.1; done
+  pkill -KILL -P $$ 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT   # a timeout from the caller still runs the clean-up
 
 passed=0 failed=0
 ok() { echo "PASS: $1"; passed=$((passed + 1)); }

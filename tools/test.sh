@@ -11,16 +11,16 @@ jobs=$(nproc)
 echo "== optimised build"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQBFX_TESTS=ON -DQBFX_BENCH=ON >/dev/null
 cmake --build build/release -j"$jobs"
-ctest --test-dir build/release --output-on-failure -j"$jobs"
+ctest --test-dir build/release --output-on-failure --timeout 600 -j"$jobs"
 
 echo "== LV2 bundle in Debian's LV2 hosts (lilv tools, sord_validate, lv2file, jalv, Ardour 7)"
-bash tools/test-lv2.sh build/release
+timeout 1200 bash tools/test-lv2.sh build/release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_SANITIZE=ON -DQBFX_BENCH=OFF >/dev/null
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan --output-on-failure -j"$jobs"
+  ctest --test-dir build/asan --output-on-failure --timeout 900 -j"$jobs"
 
 echo "== ThreadSanitizer build (cross-thread tests)"
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBFX_TSAN=ON -DQBFX_BENCH=OFF >/dev/null
