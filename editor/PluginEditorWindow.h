@@ -55,11 +55,8 @@ public:
     static constexpr uint32_t kSilver = 12632256, kGray = 8421504;
     static constexpr const char* kVersionLabel = "QBFX F 1.148";
     static constexpr const char* kMaxMixPrompt = "Define max mix level for this effect";
-    static constexpr std::array<const char*, 8> kFxNames = {
-        "Synced delay", "Glide & Drift", "Flanger", "Phaser",
-        "Decimator", "Realtime slicer", "Ringer", "TriCombs"};
-    static constexpr std::array<const char*, 6> kLfoNames = {
-        "Sinusoidal", "Triangular", "Saw up", "Saw down", "Square", "Sample & Hold"};
+    static constexpr const auto& kFxNames = kEffectNames;
+    static constexpr const auto& kLfoNames = kLfoWaveNames;
 
     // TEditorForm
     int32_t ClientWidth() const override { return Form.Width(); }

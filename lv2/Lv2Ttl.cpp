@@ -88,6 +88,21 @@ void AudioPort(std::ostringstream& t, uint32_t index, bool input, const char* sy
       << "        lv2:name \"" << name << "\"\n    ] ,\n";
 }
 
+// The two choosers list their positions by name, at the values the handler rounds to each
+// position (the editor's slider stops and the MIDI triggers set the same values).
+void ScalePoints(std::ostringstream& t, int32_t param) {
+    const auto points = [&](const auto& names) {
+        const double last = kParamTable[size_t(param)].Working.Scale;
+        t << "        lv2:portProperty lv2:enumeration ;\n        lv2:scalePoint";
+        for (size_t k = 0; k < names.size(); ++k)
+            t << (k ? " ,\n            " : " ") << "[ rdfs:label " << Quoted(names[k]) << " ; rdf:value "
+              << Number(float(double(k) / last)) << " ]";
+        t << " ;\n";
+    };
+    if (param == kLfoWav) points(kLfoWaveNames);
+    if (param == kOutSel) points(kEffectNames);
+}
+
 std::string PluginData(AEffect* e, bool withUi) {
     char product[kVstMaxProductStrLen + 1] = {}, vendor[kVstMaxVendorStrLen + 1] = {};
     e->dispatcher(e, effGetProductString, 0, 0, product, 0.0f);
@@ -121,8 +136,9 @@ std::string PluginData(AEffect* e, bool withUi) {
         t << "    [\n        a lv2:InputPort , lv2:ControlPort ;\n"
           << "        lv2:index " << kPortFirstControl + i << " ;\n        lv2:symbol \"" << c.Symbol << "\" ;\n"
           << "        lv2:name " << Quoted(ParamName(e, c.Param)) << " ;\n"
-          << "        lv2:default " << Number(e->getParameter(e, c.Param)) << " ;\n"
-          << "        lv2:minimum 0.0 ;\n        lv2:maximum 1.0\n    ] ,\n";
+          << "        lv2:default " << Number(e->getParameter(e, c.Param)) << " ;\n";
+        ScalePoints(t, c.Param);
+        t << "        lv2:minimum 0.0 ;\n        lv2:maximum 1.0\n    ] ,\n";
     }
     t << "    [\n        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index " << kPortLatency << " ;\n"
       << "        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"

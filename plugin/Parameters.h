@@ -26,6 +26,13 @@ constexpr int32_t kNumPrograms = 3;
 constexpr int32_t kNumEffects = 8;
 constexpr int32_t kNumParamCC = 30;
 
+// The names of the effects (by "OUT Sel" position) and of the LFO's waves (by "LFO Wav" position),
+// as the editor shows them while their slider is held and as hosts list the positions.
+inline constexpr std::array<const char*, kNumEffects> kEffectNames = {
+    "Synced delay", "Glide & Drift", "Flanger", "Phaser", "Decimator", "Realtime slicer", "Ringer", "TriCombs"};
+inline constexpr std::array<const char*, 6> kLfoWaveNames = {
+    "Sinusoidal", "Triangular", "Saw up", "Saw down", "Square", "Sample & Hold"};
+
 enum class TParamRole : uint8_t {
     None,            // read by nobody, named or not
     EffectTrigger,   // any change selects its effect

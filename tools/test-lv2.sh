@@ -59,8 +59,10 @@ ports=$(grep -c '^	Port [0-9]*:' "$work/lv2info.txt")
 if [ "$ports" = 36 ] && grep -q 'Symbol: *out_mix' "$work/lv2info.txt" &&
    grep -q 'Designation: *http://lv2plug.in/ns/lv2core#latency' "$work/lv2info.txt" &&
    grep -q 'Class: *http://lv2plug.in/ns/extensions/ui#X11UI' "$work/lv2info.txt" &&
-   [ "$(grep -cE '^	 *FX set [123]$' "$work/lv2info.txt")" = 3 ]; then
-  ok "lv2info: 36 ports, the latency port, the X11 UI and the presets FX set 1..3"
+   [ "$(grep -cE '^	 *FX set [123]$' "$work/lv2info.txt")" = 3 ] &&
+   grep -q '^	*0.428571433 = "Phaser"$' "$work/lv2info.txt" &&
+   grep -q '^	*1.0 = "Sample & Hold"$' "$work/lv2info.txt"; then
+  ok "lv2info: 36 ports, the latency port, the X11 UI, the presets FX set 1..3, the choosers' named positions"
 else
   bad "lv2info ($ports ports)" "$work/lv2info.txt"
 fi
