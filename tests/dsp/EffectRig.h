@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dsp/FxFrame.h"
+#include "tests/support/Subnormal.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,9 +1,9 @@
-// A TFxEngine driven frame by frame with the wet signal at full level, as the effect tests use it.
+// A TFxEngine driven frame by frame with the wet signal at full level, for the tests of what the
+// engine itself decides about its effects (selection, cycle check).
 #pragma once
 
 #include "dsp/FxEngine.h"
 
-#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -35,5 +35,3 @@ struct EngineRig {
         for (int32_t i = 0; i < frames; ++i) Frame(x);
     }
 };
-
-inline bool IsSubnormal(float x) { return std::fpclassify(x) == FP_SUBNORMAL; }

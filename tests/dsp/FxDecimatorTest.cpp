@@ -1,5 +1,5 @@
+#include "dsp/FxDecimator.h"
 #include "tests/dsp/EffectRig.h"
-#include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
 
@@ -98,23 +98,4 @@ TEST(Decimator, NoClockStepsHoldTheLastCapture) {
         for (int32_t i = 0; i < 1000; ++i) ASSERT_EQ(rig.Frame(Ramp(i)), 0.25f) << i;
         EXPECT_TRUE(std::isfinite(rig.E->DecPhase));
     }
-}
-
-TEST(Decimator, DeselectedFreezesClockAndHeldSamples) {
-    // The engine runs nothing of a deselected decimator.
-    EngineRig rig;
-    rig.E->SelectedFx = 4;
-    rig.E->Decimator.SyncStep = 1;
-    rig.E->Decimator.DecLevels = 16777216.0f;
-    rig.E->Decimator.DecHold = 4410;   // a capture every tenth sample
-    for (int32_t i = 0; i < 23; ++i) rig.Frame(Ramp(i));   // the clock at 2.3
-    const float phase = rig.E->Decimator.DecPhase, held = rig.E->Decimator.DecHeldL, out = rig.E->Decimator.DecOutL;
-    rig.E->SelectedFx = 5;
-    for (int32_t i = 0; i < 500; ++i) rig.Frame(-Ramp(i));
-    EXPECT_EQ(rig.E->Decimator.DecPhase, phase);
-    EXPECT_EQ(rig.E->Decimator.DecHeldL, held);
-    EXPECT_EQ(rig.E->Decimator.DecOutL, out);
-    // Re-selected, it continues from the frozen clock: the old capture plays until the next step.
-    rig.E->SelectedFx = 4;
-    EXPECT_EQ(rig.Frame(0.9f), held);
 }

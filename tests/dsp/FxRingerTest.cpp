@@ -1,5 +1,8 @@
+#include "dsp/FiltresClass.h"
+#include "dsp/FxRinger.h"
+#include "dsp/OscillosClass.h"
+#include "dsp/Random.h"
 #include "tests/dsp/EffectRig.h"
-#include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +13,14 @@ namespace {
 
 constexpr int32_t kDelay = 100;
 
-EngineRig RingerRig(float feedback, float damp = 12000.0f) {
-    EngineRig rig;
-    rig.E->SelectedFx = 6;
-    rig.E->Ringer.RngTone = 440.0f;
-    rig.E->Ringer.RngFeedback = feedback;
-    rig.E->Ringer.RngDamp = damp;
-    rig.E->SyncDelayLength = kDelay;
-    return rig;
+using RingerRig = EffectRig<TRinger>;
+
+// At 44.1 kHz, a 440 Hz carrier and an echo line of kDelay samples.
+void Tune(RingerRig& rig, float feedback, float damp = 12000.0f) {
+    rig.E->RngTone = 440.0f;
+    rig.E->RngFeedback = feedback;
+    rig.E->RngDamp = damp;
+    rig.F.SyncDelayLength = kDelay;
 }
 
 // The carrier as the ringer runs it: a free TPara at SrInt.
@@ -33,7 +36,8 @@ struct Carrier {
 }  // namespace
 
 TEST(Ringer, MultipliesTheInputByTheParabolicCarrier) {
-    EngineRig rig = RingerRig(0.0f);
+    RingerRig rig;
+    Tune(rig, 0.0f);
     Carrier ref;
     for (int32_t i = 0; i < 5000; ++i) {
         const float x = float(0.4 * std::sin(0.01 * i)) + 0.5f;
@@ -45,13 +49,15 @@ TEST(Ringer, MultipliesTheInputByTheParabolicCarrier) {
 }
 
 TEST(Ringer, WithoutFeedbackAnImpulseLeavesNoEcho) {
-    EngineRig rig = RingerRig(0.0f);
+    RingerRig rig;
+    Tune(rig, 0.0f);
     rig.Frame(1.0f);
     for (int32_t i = 1; i < 3 * kDelay; ++i) ASSERT_LT(std::fabs(rig.Frame(0.0f)), 1e-12f) << i;
 }
 
 TEST(Ringer, EchoReturnsAfterTheDelayPlusOneAndIsModulatedAgain) {
-    EngineRig rig = RingerRig(1.0f);
+    RingerRig rig;
+    Tune(rig, 1.0f);
     Carrier ref;
     const float first = rig.Frame(1.0f);
     const float c0 = ref.Tick(440.0f);
@@ -74,7 +80,8 @@ TEST(Ringer, InputPlusFeedbackIsClampedBeforeModulation) {
     const Case cases[] = {{4.0f, 1.0f}, {-4.0f, -1.0f}, {1.0f, 0.0f}, {-1.0f, 0.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "input " << c.In);
-        EngineRig rig = RingerRig(1.0f);
+        RingerRig rig;
+        Tune(rig, 1.0f);
         Carrier ref;
         for (int32_t i = 0; i < 44100; ++i) {
             const float y = rig.Frame(c.In);
@@ -89,12 +96,9 @@ TEST(Ringer, InputPlusFeedbackIsClampedBeforeModulation) {
 }
 
 TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
-    EffectRig<TRinger> rig;
+    RingerRig rig;
+    Tune(rig, 0.5f);
     TRinger& e = *rig.E;
-    e.RngTone = 440.0f;
-    e.RngFeedback = 0.5f;
-    e.RngDamp = 12000.0f;
-    rig.F.SyncDelayLength = kDelay;
     rig.Run(3 * kDelay, 0.3f);   // some echo state in the filters
     const float y1 = e.RngLowL.Y1, back = e.RngLowL.Output;
     ASSERT_NE(back, 0.0f);
@@ -121,12 +125,11 @@ TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
 }
 
 TEST(Ringer, ReselectionBringsBackEchoesAtOnce) {
-    EngineRig rig = RingerRig(1.0f);
-    TFxEngine& e = *rig.E;
-    e.SelectedFx = 0;
-    rig.Frame(1.0f);
-    rig.Run(10);
-    e.SelectedFx = 6;
+    RingerRig rig;
+    Tune(rig, 1.0f);
+    std::vector<float> in(11, 0.0f);
+    in[0] = 1.0f;
+    rig.Deselected(in, in);
     std::vector<float> out;
     for (int32_t i = 11; i <= kDelay + 1; ++i) out.push_back(rig.Frame(0.0f));
     for (size_t i = 0; i + 1 < out.size(); ++i) ASSERT_LT(std::fabs(out[i]), 1e-12f) << i;
@@ -137,23 +140,21 @@ TEST(Ringer, NoSubnormalsBuildUpAfterNoiseThenSilence) {
     for (float rate : {44100.0f, 96000.0f, 192000.0f}) {
         for (float damp : {12000.0f, 30.0f}) {
             SCOPED_TRACE(testing::Message() << rate << " Hz, damp " << damp);
-            EngineRig rig(rate);
-            TFxEngine& e = *rig.E;
-            e.SelectedFx = 6;
-            e.Ringer.RngTone = 1000.0f;
-            e.Ringer.RngFeedback = 0.9f;
-            e.Ringer.RngDamp = damp;
-            e.SyncDelayLength = int32_t(rate) / 8;
+            RingerRig rig(static_cast<int32_t>(rate));
+            Tune(rig, 0.9f, damp);
+            TRinger& e = *rig.E;
+            e.RngTone = 1000.0f;
+            rig.F.SyncDelayLength = int32_t(rate) / 8;
             TRandom noise(3);
             for (int32_t i = 0; i < int32_t(rate); ++i) rig.Frame(noise.Uniform01() * 2.0f - 1.0f);
             int32_t subnormal = 0;
             for (int32_t i = 0; i < 10 * int32_t(rate); ++i) {
                 const auto [l, r] = rig.Frame(0.0f, 0.0f);
-                subnormal += IsSubnormal(l) + IsSubnormal(r) + IsSubnormal(e.Ringer.RngLowL.Y1) +
-                             IsSubnormal(e.Ringer.RngLowR.Y1) + IsSubnormal(e.Ringer.RngLowL.X1) + IsSubnormal(e.Ringer.RngLowR.X1);
+                subnormal += IsSubnormal(l) + IsSubnormal(r) + IsSubnormal(e.RngLowL.Y1) +
+                             IsSubnormal(e.RngLowR.Y1) + IsSubnormal(e.RngLowL.X1) + IsSubnormal(e.RngLowR.X1);
             }
-            for (float v : e.Ringer.RngLineL.Buffer) subnormal += IsSubnormal(v);
-            for (float v : e.Ringer.RngLineR.Buffer) subnormal += IsSubnormal(v);
+            for (float v : e.RngLineL.Buffer) subnormal += IsSubnormal(v);
+            for (float v : e.RngLineR.Buffer) subnormal += IsSubnormal(v);
             EXPECT_EQ(subnormal, 0);
         }
     }

@@ -1,5 +1,5 @@
+#include "dsp/FxSlicer.h"
 #include "tests/dsp/EffectRig.h"
-#include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +9,15 @@
 
 namespace {
 
-// 44.1 kHz at 120 BPM: 22,050 samples a beat, a bar of 88,200 (record positions 0..88,200).
-EngineRig SlicerRig(float rate = 44100.0f, double tempo = 120.0) {
-    EngineRig rig(rate, tempo);
-    rig.E->Slicer.SliSpeed = 1;
-    rig.E->Slicer.SliQuant = 1;
-    rig.E->Slicer.SliVar = 0;
-    rig.E->Slicer.SliRestart = 1;
-    return rig;
+using SlicerRig = EffectRig<TSlicer>;
+
+// 44.1 kHz at 120 BPM unless a beat is given: 22,050 samples a beat, a bar of 88,200 (record
+// positions 0..88,200). One slice a beat, a new choice every beat, no variation.
+void Tune(SlicerRig& rig) {
+    rig.E->SliSpeed = 1;
+    rig.E->SliQuant = 1;
+    rig.E->SliVar = 0;
+    rig.E->SliRestart = 1;
 }
 
 // A record position as a sample: divided by 128 (exact in float), so the whole bar stays within
@@ -24,29 +25,29 @@ EngineRig SlicerRig(float rate = 44100.0f, double tempo = 120.0) {
 float PosSample(int32_t pos) { return float(pos) * (1.0f / 128.0f); }
 
 // Feeds each frame the record position it is about to be written at, so the buffer holds a ramp.
-float NextRecordPos(const TFxEngine& e) {
-    const int32_t next = e.Slicer.SliRecPos + 1;
-    return PosSample(Wide(next) > 4.0 * Wide(float(e.SamplesPerBeat)) ? 0 : next);
+float NextRecordPos(const SlicerRig& rig) {
+    const int32_t next = rig.E->SliRecPos + 1;
+    return PosSample(Wide(next) > 4.0 * Wide(rig.F.SamplesPerBeat) ? 0 : next);
 }
 
 }  // namespace
 
 TEST(RealtimeSlicer, SyncedValueKEighthsPlaysHalfBeatKMinusOne) {
-    EngineRig rig = SlicerRig();
-    TFxEngine& e = *rig.E;
-    for (int32_t i = 0; i < 88201; ++i) rig.Frame(NextRecordPos(e));
+    SlicerRig rig;
+    Tune(rig);
+    TSlicer& e = *rig.E;
+    for (int32_t i = 0; i < 88201; ++i) rig.Frame(NextRecordPos(rig));
     for (int32_t k = 1; k <= 8; ++k) {
         SCOPED_TRACE(testing::Message() << "synced value " << k << "/8");
-        e.SelectedFx = 5;
-        e.Slicer.SyncSlice = float(Wide(float(k * 0.125)) * 7.9);
+        e.SyncSlice = float(Wide(float(k * 0.125)) * 7.9);
         int32_t atPeak = 0;
         for (int32_t i = 0; i < 22051; ++i) {
-            const float y = rig.Frame(NextRecordPos(e));
-            const int32_t played = (k - 1) * 11025 + e.Slicer.SliPos;
-            ASSERT_EQ(e.Slicer.SliReadPos, played);
+            const float y = rig.Frame(NextRecordPos(rig));
+            const int32_t played = (k - 1) * 11025 + e.SliPos;
+            ASSERT_EQ(e.SliReadPos, played);
             // Where the envelope is 1 the output is the recorded sample itself (past the bar the
             // buffer was never written).
-            if (e.Slicer.SliEnvelope[size_t(e.Slicer.SliPos)] == 1.0f && played <= 88200) {
+            if (e.SliEnvelope[size_t(e.SliPos)] == 1.0f && played <= 88200) {
                 ASSERT_EQ(y, PosSample(played));
                 ++atPeak;
             }
@@ -56,15 +57,16 @@ TEST(RealtimeSlicer, SyncedValueKEighthsPlaysHalfBeatKMinusOne) {
 }
 
 TEST(RealtimeSlicer, SliceAndRecordCycleLengthsAt120BpmAnd44k) {
-    EngineRig rig = SlicerRig();
-    TFxEngine& e = *rig.E;
+    SlicerRig rig;
+    Tune(rig);
+    TSlicer& e = *rig.E;
     std::vector<int32_t> sliceStarts, barStarts;
     for (int32_t i = 0; i < 3 * 88201; ++i) {
         rig.Frame(0.5f);
-        if (e.Slicer.SliPos == 0) sliceStarts.push_back(i);
-        if (e.Slicer.SliRecPos == 0) barStarts.push_back(i);
+        if (e.SliPos == 0) sliceStarts.push_back(i);
+        if (e.SliRecPos == 0) barStarts.push_back(i);
     }
-    EXPECT_EQ(e.Slicer.SliEnvelopeLength, 22051);
+    EXPECT_EQ(e.SliEnvelopeLength, 22051);
     ASSERT_GE(sliceStarts.size(), 3u);
     for (size_t j = 1; j < sliceStarts.size(); ++j) EXPECT_EQ(sliceStarts[j] - sliceStarts[j - 1], 22051);
     ASSERT_GE(barStarts.size(), 2u);
@@ -103,12 +105,13 @@ TEST(RealtimeSlicer, PlaysBackwardsOnlyWithVariationAboveFour) {
 }
 
 TEST(RealtimeSlicer, EnvelopeStartsSilentPeaksAtOneAndIsSymmetric) {
-    EngineRig rig = SlicerRig();
+    SlicerRig rig;
+    Tune(rig);
     rig.Frame(0.0f);
-    const TFxEngine& e = *rig.E;
-    const int32_t n = e.Slicer.SliEnvelopeLength - 1;
+    const TSlicer& e = *rig.E;
+    const int32_t n = e.SliEnvelopeLength - 1;
     ASSERT_EQ(n, 22050);
-    const auto& env = e.Slicer.SliEnvelope;
+    const auto& env = e.SliEnvelope;
     EXPECT_EQ(env[0], 0.0f);
     EXPECT_EQ(env[size_t(n)], 0.0f);
     EXPECT_EQ(*std::max_element(env.begin(), env.begin() + n + 1), 1.0f);
@@ -122,54 +125,53 @@ TEST(RealtimeSlicer, TinySlicesGiveFiniteEnvelopesAndOutputs) {
     for (int32_t n = 0; n <= 5; ++n) {
         SCOPED_TRACE(testing::Message() << "n " << n);
         // A beat of n + 0.5 samples at SliSpeed 1.
-        EngineRig rig = SlicerRig(44100.0f, 44100.0 * 60.0 / (n + 0.5));
-        TFxEngine& e = *rig.E;
-        e.SelectedFx = 5;
-        e.Slicer.SliVar = 8;
+        SlicerRig rig(44100, float(n + 0.5));
+        Tune(rig);
+        TSlicer& e = *rig.E;
+        e.SliVar = 8;
         for (int32_t i = 0; i < 2000; ++i) {
             const float y = rig.Frame(float(i % 7) * 0.1f);
             ASSERT_TRUE(std::isfinite(y));
             ASSERT_LE(std::fabs(y), 0.6f);
         }
-        ASSERT_EQ(e.Slicer.SliEnvelopeLength, n + 1);
+        ASSERT_EQ(e.SliEnvelopeLength, n + 1);
         for (int32_t i = 0; i <= n; ++i) {
-            const float v = e.Slicer.SliEnvelope[size_t(i)];
+            const float v = e.SliEnvelope[size_t(i)];
             EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << i;
             if (n >= 2) {
-                EXPECT_EQ(v, e.Slicer.SliEnvelope[size_t(n - i)]) << i;
+                EXPECT_EQ(v, e.SliEnvelope[size_t(n - i)]) << i;
             }
         }
-        EXPECT_EQ(e.Slicer.SliEnvelope[size_t(n)], 0.0f);
+        EXPECT_EQ(e.SliEnvelope[size_t(n)], 0.0f);
         if (n >= 2) {
-            EXPECT_EQ(e.Slicer.SliEnvelope[0], 0.0f);
-            EXPECT_EQ(e.Slicer.SliEnvelope[size_t(n / 2)], 1.0f);
+            EXPECT_EQ(e.SliEnvelope[0], 0.0f);
+            EXPECT_EQ(e.SliEnvelope[size_t(n / 2)], 1.0f);
         }
     }
 }
 
-TEST(RealtimeSlicer, CycleStartFromTheSongPositionRestartsThePattern) {
-    EngineRig rig = SlicerRig();
-    TFxEngine& e = *rig.E;
-    e.Slicer.SliQuant = 8;
-    rig.Begin(44100.0f, 120.0, true, 11.9);
+TEST(RealtimeSlicer, CycleStartRestartsThePattern) {
+    SlicerRig rig;
+    Tune(rig);
+    TSlicer& e = *rig.E;
+    e.SliQuant = 8;
     rig.Run(4000);
-    ASSERT_GT(e.Slicer.SliRecPos, 3000);
-    ASSERT_GT(e.Slicer.SliPos, 3000);
-    ASSERT_GT(e.Slicer.SliChangeCount, 1000);
-    rig.Begin(44100.0f, 120.0, true, 12.0);   // onto a multiple of 288 ticks
-    int32_t held = 0, last = -1;
-    for (int32_t i = 0; i < 40; ++i) {
+    ASSERT_GT(e.SliRecPos, 3000);
+    ASSERT_GT(e.SliPos, 3000);
+    ASSERT_GT(e.SliChangeCount, 1000);
+    // The cycle check holds the restart for the nine frames until its next look.
+    rig.F.CycleRestart = 0.0f;
+    for (int32_t i = 0; i < 9; ++i) {
         rig.Frame(0.0f);
-        if (e.Slicer.SliRecPos == 0 && e.Slicer.SliPos == 0 && e.Slicer.SliChangeCount == 0) {
-            ++held;
-            last = i;
-        }
+        ASSERT_EQ(e.SliRecPos, 0) << i;
+        ASSERT_EQ(e.SliPos, 0) << i;
+        ASSERT_EQ(e.SliChangeCount, 0) << i;
     }
-    // Held at 0 until the next check nine frames on, then counting again from 0.
-    EXPECT_EQ(held, 9);
-    EXPECT_EQ(e.Slicer.SliRecPos, 39 - last);
-    EXPECT_EQ(e.Slicer.SliPos, 39 - last);
-    EXPECT_EQ(e.Slicer.SliChangeCount, 39 - last);
+    rig.F.CycleRestart = 1.0f;
+    rig.Run(31);
+    EXPECT_EQ(e.SliRecPos, 31);
+    EXPECT_EQ(e.SliPos, 31);
+    EXPECT_EQ(e.SliChangeCount, 31);
 }
 
 TEST(RealtimeSlicer, PositionsStayInsideTheBuffersAtExtremeRatesAndTempi) {
@@ -199,16 +201,16 @@ TEST(RealtimeSlicer, PositionsStayInsideTheBuffersAtExtremeRatesAndTempi) {
 }
 
 TEST(RealtimeSlicer, SliceOutrunningAnOldEnvelopeEndsSilent) {
-    EngineRig rig = SlicerRig();
-    TFxEngine& e = *rig.E;
-    e.SelectedFx = 5;
+    SlicerRig rig;
+    Tune(rig);
+    TSlicer& e = *rig.E;
     rig.Run(100, 0.5f);
-    ASSERT_EQ(e.Slicer.SliEnvelopeLength, 22051);
-    rig.Begin(44100.0f, 60.0);   // twice the slice, envelope not rebuilt
+    ASSERT_EQ(e.SliEnvelopeLength, 22051);
+    rig.F.SetRate(44100, 44100.0f);   // 60 BPM: twice the slice, envelope not rebuilt
     int32_t past = 0;
     for (int32_t i = 0; i < 2 * 44101; ++i) {
         const float y = rig.Frame(0.5f);
-        if (e.Slicer.SliPos >= e.Slicer.SliEnvelopeLength) {
+        if (e.SliPos >= e.SliEnvelopeLength) {
             ++past;
             ASSERT_EQ(y, 0.0f);
         }
@@ -217,18 +219,23 @@ TEST(RealtimeSlicer, SliceOutrunningAnOldEnvelopeEndsSilent) {
 }
 
 TEST(RealtimeSlicer, RecordsWhileAnotherEffectIsSelected) {
-    EngineRig rig = SlicerRig();
-    TFxEngine& e = *rig.E;
-    e.SelectedFx = 6;
-    for (int32_t i = 0; i < 30000; ++i) {
-        const float x = float(i % 100) * 0.01f;
-        rig.Frame(x, -x);
-        ASSERT_EQ(e.Slicer.SliceBufferL[size_t(e.Slicer.SliRecPos)], x);
-        ASSERT_EQ(e.Slicer.SliceBufferR[size_t(e.Slicer.SliRecPos)], -x);
+    SlicerRig rig;
+    Tune(rig);
+    TSlicer& e = *rig.E;
+    const int32_t frames = 30000, first = e.SliRecPos + 1;
+    std::vector<float> l(static_cast<size_t>(frames)), r(static_cast<size_t>(frames));
+    for (int32_t i = 0; i < frames; ++i) {
+        l[size_t(i)] = float(i % 100) * 0.01f;
+        r[size_t(i)] = -l[size_t(i)];
     }
-    EXPECT_EQ(e.Slicer.SliOutL, 0.0f);   // nothing played
+    rig.Deselected(l, r);
+    ASSERT_EQ(e.SliRecPos, first + frames - 1);
+    for (int32_t i = 0; i < frames; ++i) {
+        ASSERT_EQ(e.SliceBufferL[size_t(first + i)], l[size_t(i)]) << i;
+        ASSERT_EQ(e.SliceBufferR[size_t(first + i)], r[size_t(i)]) << i;
+    }
+    EXPECT_EQ(e.SliOutL, 0.0f);   // nothing played
     // Selected now, it plays from what was recorded meanwhile.
-    e.SelectedFx = 5;
     float peak = 0.0f;
     for (int32_t i = 0; i < 100; ++i) peak = std::max(peak, std::fabs(rig.Frame(0.0f)));
     EXPECT_GT(peak, 0.1f);

@@ -1,7 +1,6 @@
 #include "dsp/FxTriCombs.h"
 #include "dsp/Random.h"
 #include "tests/dsp/EffectRig.h"
-#include "tests/dsp/EngineRig.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
 // Drives a TFxEngine directly, as the plug-in's audio hook does: one block time, then frames.
 #pragma once
 
+#include "tests/support/Subnormal.h"
+
 #include "dsp/FxEngine.h"
 #include "dsp/Random.h"
 
@@ -43,8 +45,6 @@ inline std::vector<float> Noise(size_t frames, uint64_t seed, float amplitude = 
     for (float& v : x) v = amplitude * (2.0f * rng.Uniform01() - 1.0f);
     return x;
 }
-
-inline bool IsSubnormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
 
 // Index of the first sample whose magnitude exceeds `threshold` at or after `from`; -1 if none.
 inline int64_t FirstAbove(const std::vector<float>& x, float threshold, size_t from = 0) {
