@@ -4,10 +4,11 @@
 #pragma once
 
 #include "dsp/FxFrame.h"
-#include "tests/support/Subnormal.h"
+#include "tests/support/Signals.h"
 
 #include <cstdint>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@ template <class Fx>
 struct EffectRig {
     std::unique_ptr<Fx> E = std::make_unique<Fx>();
     TFxFrame F;
+    std::vector<float> OutL, OutR;
 
     // At 120 beats per minute unless a beat length is given; the LFO at rest (no sweep).
     explicit EffectRig(int32_t rate = 44100, float samplesPerBeat = 0.0f) {
@@ -32,6 +34,13 @@ struct EffectRig {
     float Frame(float x) { return Frame(x, x).first; }
     void Run(int32_t frames, float x = 0.0f) {
         for (int32_t i = 0; i < frames; ++i) Frame(x);
+    }
+    // The same signal into both channels, selected; the wet pairs land in OutL, OutR.
+    const std::vector<float>& Run(const std::vector<float>& in) {
+        OutL.resize(in.size());
+        OutR.resize(in.size());
+        for (size_t i = 0; i < in.size(); ++i) std::tie(OutL[i], OutR[i]) = Frame(in[i], in[i]);
+        return OutL;
     }
     // Frames of x on both channels while another effect is selected.
     void Deselected(int32_t frames, float x = 0.0f) {

@@ -1,4 +1,5 @@
-#include "tests/support/SelectedEngine.h"
+#include "dsp/FxSyncedDelay.h"
+#include "tests/dsp/EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -6,13 +7,13 @@ namespace {
 
 constexpr int32_t Length = 1000;
 
-SelectedEngine DelayRig(float feedback, float dampLow = 10000.0f, float dampHigh = 0.0f) {
-    SelectedEngine rig(0);
-    rig.E->SyncDelayLength = Length;
-    rig.E->Delay.DelFeedback = feedback;
-    rig.E->Delay.DelDampLow = dampLow;
-    rig.E->Delay.DelDampHigh = dampHigh;
-    return rig;
+using DelayRig = EffectRig<TSyncedDelay>;
+
+void Tune(DelayRig& rig, float feedback, float dampLow = 10000.0f, float dampHigh = 0.0f) {
+    rig.F.SyncDelayLength = Length;
+    rig.E->DelFeedback = feedback;
+    rig.E->DelDampLow = dampLow;
+    rig.E->DelDampHigh = dampHigh;
 }
 
 // Sum of the echo that starts at `from`: its low-frequency content, whatever the low-pass smear.
@@ -25,7 +26,8 @@ double EchoSum(const std::vector<float>& x, size_t from) {
 }  // namespace
 
 TEST(SyncedDelay, EchoComesAfterTheLengthAndEachRepeatOneSampleLater) {
-    SelectedEngine rig = DelayRig(-1.0f);
+    DelayRig rig;
+    Tune(rig, -1.0f);
     const size_t at = 10;
     const auto& out = rig.Run(Impulse(5200, at));
     EXPECT_EQ(FirstAbove(out, 1e-6f), int64_t(at + Length));
@@ -50,7 +52,8 @@ TEST(SyncedDelay, FeedbackSetsTheRepeatsAndTheHighPassTakesTheLowEnd) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Feedback);
-        SelectedEngine rig = DelayRig(c.Feedback, 10000.0f, c.DampHigh);
+        DelayRig rig;
+        Tune(rig, c.Feedback, 10000.0f, c.DampHigh);
         const auto& out = rig.Run(Impulse(3500, 0));
         EXPECT_EQ(out[Length], 1.0f);
         EXPECT_NEAR(EchoSum(out, 2 * Length + 1), c.Second, 1e-4);
@@ -61,35 +64,32 @@ TEST(SyncedDelay, FeedbackSetsTheRepeatsAndTheHighPassTakesTheLowEnd) {
 }
 
 TEST(SyncedDelay, NeverSelectedStillRecordsAndPlaysAtOnceWhenSelected) {
-    SelectedEngine rig = DelayRig(0.0f);
-    rig.E->SelectedFx = 4;
+    DelayRig rig;
+    Tune(rig, 0.0f);
     const auto noise = Noise(3000, 11);
-    rig.Run(noise);
-    EXPECT_EQ(rig.E->Delay.DelLineL.Output, 0.0f);   // nothing is read while another effect plays
-    rig.E->SelectedFx = 0;
+    rig.Deselected(noise, noise);
+    EXPECT_EQ(rig.E->DelLineL.Output, 0.0f);   // nothing is read while another effect plays
     const auto& out = rig.Run(std::vector<float>(10, 0.0f));
     for (size_t i = 0; i < 10; ++i) EXPECT_EQ(out[i], noise[3000 + i - Length]) << i;
 }
 
 TEST(SyncedDelay, DeselectedFreezesTheFiltersAndAddsTheFrozenFeedback) {
-    SelectedEngine rig = DelayRig(0.5f);
+    DelayRig rig;
+    Tune(rig, 0.5f);
     rig.Run(std::vector<float>(3000, 0.25f));   // the feedback path settles on a constant
-    const float frozen = rig.E->Delay.DelHighL.Output;
+    const float frozen = rig.E->DelHighL.Output;
     ASSERT_GT(frozen, 0.1f);
-    const float echo = rig.E->Delay.DelLineL.Output;
+    const float echo = rig.E->DelLineL.Output;
 
-    rig.E->SelectedFx = 2;
-    const auto silence = std::vector<float>(Length + 200, 0.0f);
-    rig.E->ProcessFrames(silence.data(), silence.data(), rig.OutL.data(), rig.OutR.data(), 1);
-    EXPECT_EQ(rig.E->Delay.DelLineL.Buffer[size_t(rig.E->Frame.PosLong)], float(Wide(frozen) * 0.5));
-    rig.Run(silence);
-    EXPECT_EQ(rig.E->Delay.DelHighL.Output, frozen);
-    EXPECT_EQ(rig.E->Delay.DelLineL.Output, echo);
+    rig.Deselected(1);
+    EXPECT_EQ(rig.E->DelLineL.Buffer[size_t(rig.F.PosLong)], float(Wide(frozen) * 0.5));
+    rig.Deselected(Length + 200);
+    EXPECT_EQ(rig.E->DelHighL.Output, frozen);
+    EXPECT_EQ(rig.E->DelLineL.Output, echo);
 
     // Selected again, the echo of the silence recorded while away is the frozen constant.
-    rig.E->SelectedFx = 0;
-    rig.Run(std::vector<float>(1, 0.0f));
-    EXPECT_EQ(rig.E->Delay.DelLineL.Output, float(Wide(frozen) * 0.5));
+    rig.Frame(0.0f);
+    EXPECT_EQ(rig.E->DelLineL.Output, float(Wide(frozen) * 0.5));
 }
 
 TEST(SyncedDelay, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
@@ -98,16 +98,14 @@ TEST(SyncedDelay, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
                           {192000.0f, 0.0f, 10000.0f, 10000.0f}, {44100.0f, 0.6f, 0.0f, 100.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Feedback << " " << c.Low << " " << c.High);
-        SelectedEngine rig(0, c.Rate);
-        rig.E->SyncDelayLength = int32_t(c.Rate / 4.0f);
-        rig.E->Delay.DelFeedback = c.Feedback;
-        rig.E->Delay.DelDampLow = c.Low;
-        rig.E->Delay.DelDampHigh = c.High;
+        DelayRig rig(int32_t(c.Rate));
+        Tune(rig, c.Feedback, c.Low, c.High);
+        rig.F.SyncDelayLength = int32_t(c.Rate / 4.0f);
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
-        for (float v : {rig.E->Delay.DelLowL.Y1, rig.E->Delay.DelLowL.X1, rig.E->Delay.DelHighL.Y1, rig.E->Delay.DelHighL.X1,
-                        rig.E->Delay.DelLowR.Y1, rig.E->Delay.DelHighR.Y1, rig.E->Delay.DelHighR.Output})
+        for (float v : {rig.E->DelLowL.Y1, rig.E->DelLowL.X1, rig.E->DelHighL.Y1, rig.E->DelHighL.X1,
+                        rig.E->DelLowR.Y1, rig.E->DelHighR.Y1, rig.E->DelHighR.Output})
             EXPECT_FALSE(IsSubnormal(v));
-        const auto& line = rig.E->Delay.DelLineL.Buffer;
-        for (size_t i = 0; i < size_t(rig.E->Frame.RingLong); ++i) ASSERT_FALSE(IsSubnormal(line[i])) << i;
+        const auto& line = rig.E->DelLineL.Buffer;
+        for (size_t i = 0; i < size_t(rig.F.RingLong); ++i) ASSERT_FALSE(IsSubnormal(line[i])) << i;
     }
 }
