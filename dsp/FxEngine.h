@@ -135,10 +135,7 @@ inline void TFxEngine::AdvanceWritePositions() { Frame.Advance(); }
 
 inline void TFxEngine::ProcessLfo(int32_t wave) {
     LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
-    Frame.LfoRawL = LfoOsc.OutA;
-    Frame.LfoRawR = LfoOsc.OutB;
-    Frame.LfoModL = float(1.0 - (Wide(Frame.LfoRawL) + 1.0) * 0.5);
-    Frame.LfoModR = float(1.0 - (Wide(Frame.LfoRawR) + 1.0) * 0.5);
+    Frame.SetLfo(LfoOsc.OutA, LfoOsc.OutB);
 }
 
 inline void TFxEngine::RecordScope() {

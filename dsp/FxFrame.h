@@ -30,6 +30,15 @@ struct TFxFrame {
         if (++PosTenth >= RingTenth) PosTenth = 0;
     }
 
+    // This frame's LFO pair, as the oscillator gave it (-1..1), and as the modulation the sweeps
+    // take (0..1, 1 at the oscillator's bottom).
+    void SetLfo(float rawL, float rawR) {
+        LfoRawL = rawL;
+        LfoRawR = rawR;
+        LfoModL = float(1.0 - (Wide(rawL) + 1.0) * 0.5);
+        LfoModR = float(1.0 - (Wide(rawR) + 1.0) * 0.5);
+    }
+
     float InL = 0, InR = 0;
     // Shared delay write positions, and their ring lengths: SrTimes8, SrInt, SrHundredth and SrTenth
     // cut to the line capacities above 192 kHz and kept at least 1, so no position or tap leaves its

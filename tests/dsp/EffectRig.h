@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dsp/FxFrame.h"
+#include "dsp/OscillosClass.h"
 #include "tests/support/Signals.h"
 
 #include <cstdint>
@@ -18,12 +19,21 @@ struct EffectRig {
     TFxFrame F;
     std::vector<float> OutL, OutR;
 
-    // At 120 beats per minute unless a beat length is given; the LFO at rest (no sweep).
+    // At 120 beats per minute unless a beat length is given; the LFO at rest (no sweep) until
+    // RunLfo.
     explicit EffectRig(int32_t rate = 44100, float samplesPerBeat = 0.0f) {
         F.SetRate(rate, samplesPerBeat > 0.0f ? samplesPerBeat : float(rate) * 0.5f);
         F.LfoModL = F.LfoModR = 1.0f;
     }
+    // From now on each frame's LFO comes from an oscillator run as the engine runs it (transport
+    // playing, phase offset 0): `wave` at `rate` Hz, on the frame's sample rate.
+    void RunLfo(int32_t wave, float rate) {
+        LfoOn = true;
+        LfoWave = wave;
+        LfoRate = rate;
+    }
     std::pair<float, float> Frame(float l, float r) {
+        TickLfo();
         F.InL = l;
         F.InR = r;
         F.Advance();
@@ -35,13 +45,14 @@ struct EffectRig {
     void Run(int32_t frames, float x = 0.0f) {
         for (int32_t i = 0; i < frames; ++i) Frame(x);
     }
-    // The same signal into both channels, selected; the wet pairs land in OutL, OutR.
-    const std::vector<float>& Run(const std::vector<float>& in) {
-        OutL.resize(in.size());
-        OutR.resize(in.size());
-        for (size_t i = 0; i < in.size(); ++i) std::tie(OutL[i], OutR[i]) = Frame(in[i], in[i]);
+    // The frames of l and r, selected; the wet pairs land in OutL, OutR.
+    const std::vector<float>& Run(const std::vector<float>& l, const std::vector<float>& r) {
+        OutL.resize(l.size());
+        OutR.resize(l.size());
+        for (size_t i = 0; i < l.size(); ++i) std::tie(OutL[i], OutR[i]) = Frame(l[i], r[i]);
         return OutL;
     }
+    const std::vector<float>& Run(const std::vector<float>& in) { return Run(in, in); }
     // Frames of x on both channels while another effect is selected.
     void Deselected(int32_t frames, float x = 0.0f) {
         const std::vector<float> in(size_t(frames), x);
@@ -57,11 +68,27 @@ struct EffectRig {
             s.InR = r.data() + done;
             s.CycleStart = cycle.data();
             s.Count = frames - done < kSpanLength ? frames - done : kSpanLength;
+            TickLfo();
             F.Advance();
             s.First = F;
-            for (int32_t j = 1; j < s.Count; ++j) F.Advance();
+            for (int32_t j = 1; j < s.Count; ++j) {
+                TickLfo();
+                F.Advance();
+            }
             E->Deselected(s);
             done += s.Count;
         }
+    }
+
+    TmultiDualSingle Lfo;
+    bool LfoOn = false;
+    int32_t LfoWave = 0;
+    float LfoRate = 0.0f;
+
+private:
+    void TickLfo() {
+        if (!LfoOn) return;
+        Lfo.Tick(LfoWave, LfoRate, 0.5f, 0.0f, float(F.SrInt));
+        F.SetLfo(Lfo.OutA, Lfo.OutB);
     }
 };

@@ -1,18 +1,21 @@
+#include "dsp/FxFlanger.h"
 #include "tests/dsp/EffectRig.h"
-#include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-SelectedEngine FlangerRig(float delay, float feedback, float damp = 10000.0f, float rate = 44100.0f) {
-    SelectedEngine rig(2, rate);
-    rig.E->LfoAmp = 0.0f;
-    rig.E->Flanger.FlaDelay = delay;
-    rig.E->Flanger.FlaFeedback = feedback;
-    rig.E->Flanger.FlaDamp = damp;
-    return rig;
-}
+// The flanger at 44.1 kHz unless another rate is given, its LFO running as in the engine
+// (parabolic sine at rate 0 unless a test sets them) with no amount.
+struct FlangerRig : EffectRig<TFlanger> {
+    FlangerRig(float delay, float feedback, float damp = 10000.0f, int32_t rate = 44100) : EffectRig<TFlanger>(rate) {
+        RunLfo(0, 0.0f);
+        F.LfoAmp = 0.0f;
+        E->FlaDelay = delay;
+        E->FlaFeedback = feedback;
+        E->FlaDamp = damp;
+    }
+};
 
 double Sum(const std::vector<float>& x, size_t from, size_t count) {
     double s = 0.0;
@@ -26,7 +29,7 @@ TEST(Flanger, FixedDelayPutsTheImpulseAtTheDelayWithHermiteWeights) {
     const size_t at = 50;
     for (float delay : {220.5f, 100.25f, 17.0f, 0.0f}) {
         SCOPED_TRACE(delay);
-        SelectedEngine rig = FlangerRig(delay, 0.0f);
+        FlangerRig rig(delay, 0.0f);
         const auto& out = rig.Run(Impulse(700, at));
         double sum = 0.0, moment = 0.0;
         for (size_t i = 0; i < out.size(); ++i) {
@@ -37,7 +40,7 @@ TEST(Flanger, FixedDelayPutsTheImpulseAtTheDelayWithHermiteWeights) {
         EXPECT_NEAR(moment / sum, delay, 1e-5);   // the taps' centre of mass is the delay itself
         EXPECT_EQ(rig.OutL, rig.OutR);
     }
-    SelectedEngine rig = FlangerRig(220.5f, 0.0f);
+    FlangerRig rig(220.5f, 0.0f);
     const auto& out = rig.Run(Impulse(700, at));
     EXPECT_EQ(FirstAbove(out, 0.0f), int64_t(at + 219));
     EXPECT_EQ(out[at + 219], -0.0625f);
@@ -51,7 +54,7 @@ TEST(Flanger, EachFeedbackPassTakesTheDelayPlusOneWithTheLowPassedGain) {
     const size_t delay = 100;
     for (float feedback : {-0.49f, -0.98f}) {
         SCOPED_TRACE(feedback);
-        SelectedEngine rig = FlangerRig(float(delay), feedback);
+        FlangerRig rig(float(delay), feedback);
         const auto& out = rig.Run(Impulse(700, 0));
         EXPECT_EQ(out[delay], 1.0f);
         for (size_t k = 1; k <= 4; ++k) {
@@ -69,9 +72,9 @@ TEST(Flanger, SweepRunsFromTheDelayDownByTheLfoAmount) {
     const Case cases[] = {{3, 0.5f, 110.25}, {3, 1.0f, 0.0}, {2, 1.0f, 220.5}, {3, 0.25f, 165.375}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Delay);
-        SelectedEngine rig = FlangerRig(220.5f, 0.0f);
-        rig.E->LfoWave = c.Wave;
-        rig.E->LfoAmp = c.Amount;
+        FlangerRig rig(220.5f, 0.0f);
+        rig.LfoWave = c.Wave;
+        rig.F.LfoAmp = c.Amount;
         const auto& out = rig.Run(Impulse(700, 50));
         double moment = 0.0;
         for (size_t i = 0; i < out.size(); ++i) moment += double(out[i]) * (double(i) - 50.0);
@@ -106,12 +109,13 @@ TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
                           {192000.0f, -0.5f, 50.0f, 0.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Feedback << " " << c.Damp);
-        SelectedEngine rig = FlangerRig(c.Rate / 200.0f, c.Feedback, c.Damp, c.Rate);
-        rig.E->LfoAmp = c.Amount;
-        rig.E->LfoRate = 0.7f;
+        FlangerRig rig(c.Rate / 200.0f, c.Feedback, c.Damp, int32_t(c.Rate));
+        rig.F.LfoAmp = c.Amount;
+        rig.LfoRate = 0.7f;
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
-        for (float v : {rig.E->Flanger.FlaBackL, rig.E->Flanger.FlaBackR, rig.E->Flanger.FlaLowL.X1, rig.E->Flanger.FlaLowL.Y1, rig.E->Flanger.FlaLowR.Y1})
+        const TFlanger& e = *rig.E;
+        for (float v : {e.FlaBackL, e.FlaBackR, e.FlaLowL.X1, e.FlaLowL.Y1, e.FlaLowR.Y1})
             EXPECT_FALSE(IsSubnormal(v));
-        for (size_t i = 0; i < size_t(rig.E->Frame.RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(rig.E->Flanger.FlaLineL.Buffer[i])) << i;
+        for (size_t i = 0; i < size_t(rig.F.RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(e.FlaLineL.Buffer[i])) << i;
     }
 }

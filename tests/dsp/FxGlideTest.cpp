@@ -1,4 +1,5 @@
-#include "tests/support/SelectedEngine.h"
+#include "dsp/FxGlide.h"
+#include "tests/dsp/EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,12 @@ double Shape(double x, double c1, double c2) {
 
 // LFO waves that stand still at rate 0 on phase 0: the falling saw holds +1, the rising saw -1.
 constexpr int32_t HoldsPlusOne = 3, HoldsMinusOne = 2;
+
+// Glide & Drift at 44.1 kHz unless another rate is given, its LFO running as in the engine
+// (parabolic sine at rate 0 unless a test sets them: standing at -1).
+struct GlideRig : EffectRig<TGlide> {
+    explicit GlideRig(int32_t rate = 44100) : EffectRig<TGlide>(rate) { RunLfo(0, 0.0f); }
+};
 
 }  // namespace
 
@@ -46,18 +53,6 @@ TEST(GlideDrift, DepthFollowsTheShapeOfTheLfoAndIsClampedToOneSecond) {
     }
 }
 
-TEST(GlideDrift, ZeroAmountPassesTheInputExactly) {
-    SelectedEngine rig(1);
-    rig.E->Glide.GliAmp = 0.0f;
-    rig.E->Glide.GliCtrl1 = 0.4f;
-    rig.E->Glide.GliCtrl2 = 1.0f;
-    rig.E->LfoRate = 3.0f;
-    const auto noiseL = Noise(4000, 3), noiseR = Noise(4000, 4);
-    rig.Run(noiseL, noiseR);
-    EXPECT_EQ(rig.OutL, noiseL);
-    EXPECT_EQ(rig.OutR, noiseR);
-}
-
 TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
     struct Case { int32_t Wave; float C1, C2, Amp; size_t Delay; };
     const Case cases[] = {
@@ -67,11 +62,11 @@ TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Delay);
-        SelectedEngine rig(1);
-        rig.E->LfoWave = c.Wave;
-        rig.E->Glide.GliCtrl1 = c.C1;
-        rig.E->Glide.GliCtrl2 = c.C2;
-        rig.E->Glide.GliAmp = c.Amp;
+        GlideRig rig;
+        rig.LfoWave = c.Wave;
+        rig.E->GliCtrl1 = c.C1;
+        rig.E->GliCtrl2 = c.C2;
+        rig.E->GliAmp = c.Amp;
         const auto& out = rig.Run(Impulse(c.Delay + 400, 100));
         const size_t at = 100 + c.Delay;
         if (c.Delay == 5512) {   // Hermite weights at half a sample
@@ -90,30 +85,28 @@ TEST(GlideDrift, DelayIsTheDepthTimesOneSecond) {
 }
 
 TEST(GlideDrift, FullDepthWrapsOntoTheNewestSample) {
-    SelectedEngine rig(1);
-    rig.E->LfoWave = HoldsPlusOne;
-    rig.E->Glide.GliCtrl2 = 1.0f;
-    rig.E->Glide.GliAmp = 1.0f;
+    GlideRig rig;
+    rig.LfoWave = HoldsPlusOne;
+    rig.E->GliCtrl2 = 1.0f;
+    rig.E->GliAmp = 1.0f;
     const auto noise = Noise(1000, 5);
     rig.Run(noise);
-    EXPECT_EQ(rig.E->Glide.GliDepth, 1.0f);
+    EXPECT_EQ(rig.E->GliDepth, 1.0f);
     // One ring length back is the sample just written over the oldest.
     EXPECT_EQ(rig.OutL, noise);
 }
 
 TEST(GlideDrift, DeselectedKeepsRecordingAndFreezesItsOutput) {
-    SelectedEngine rig(1);
-    rig.E->LfoWave = HoldsPlusOne;
-    rig.E->Glide.GliCtrl2 = 1.0f;
-    rig.E->Glide.GliAmp = 0.1f;   // 4410 samples
+    GlideRig rig;
+    rig.LfoWave = HoldsPlusOne;
+    rig.E->GliCtrl2 = 1.0f;
+    rig.E->GliAmp = 0.1f;   // 4410 samples
     rig.Run(Noise(5000, 6));
-    const float frozenL = rig.E->Glide.GliLineL.Output, frozenR = rig.E->Glide.GliLineR.Output;
-    rig.E->SelectedFx = 5;
+    const float frozenL = rig.E->GliLineL.Output, frozenR = rig.E->GliLineR.Output;
     const auto noise = Noise(6000, 7);
-    rig.Run(noise);
-    EXPECT_EQ(rig.E->Glide.GliLineL.Output, frozenL);
-    EXPECT_EQ(rig.E->Glide.GliLineR.Output, frozenR);
-    rig.E->SelectedFx = 1;
+    rig.Deselected(noise, noise);
+    EXPECT_EQ(rig.E->GliLineL.Output, frozenL);
+    EXPECT_EQ(rig.E->GliLineR.Output, frozenR);
     const auto& out = rig.Run(std::vector<float>(8, 0.0f));
     for (size_t i = 0; i < 8; ++i) EXPECT_EQ(out[i], noise[6000 + i - 4410]) << i;
 }
@@ -121,10 +114,10 @@ TEST(GlideDrift, DeselectedKeepsRecordingAndFreezesItsOutput) {
 TEST(GlideDrift, SilenceAfterNoiseLeavesNoSubnormals) {
     for (float rate : {44100.0f, 192000.0f}) {
         SCOPED_TRACE(rate);
-        SelectedEngine rig(1, rate);
-        rig.E->Glide.GliAmp = 0.7f;
-        rig.E->LfoRate = 1.3f;
-        rig.E->LfoWave = 5;   // sample and hold: jumps across the whole recorded second
+        GlideRig rig(static_cast<int32_t>(rate));
+        rig.E->GliAmp = 0.7f;
+        rig.LfoRate = 1.3f;
+        rig.LfoWave = 5;   // sample and hold: jumps across the whole recorded second
         EXPECT_FALSE(SubnormalAfterNoise(rig, rate, 3));
     }
 }

@@ -1,5 +1,5 @@
+#include "dsp/FxPhaser.h"
 #include "tests/dsp/EffectRig.h"
-#include "tests/support/SelectedEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +11,17 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 
-SelectedEngine PhaserRig(float freq, int32_t depth, float feedback, float rate = 44100.0f) {
-    SelectedEngine rig(3, rate);
-    rig.E->LfoAmp = 0.0f;
-    rig.E->Phaser.PhaFreq = freq;
-    rig.E->Phaser.PhaDepth = depth;
-    rig.E->Phaser.PhaFeedback = feedback;
-    return rig;
-}
+// The phaser at 44.1 kHz unless another rate is given, its LFO running as in the engine
+// (parabolic sine at rate 0) with no amount.
+struct PhaserRig : EffectRig<TPhaser> {
+    PhaserRig(float freq, int32_t depth, float feedback, int32_t rate = 44100) : EffectRig<TPhaser>(rate) {
+        RunLfo(0, 0.0f);
+        F.LfoAmp = 0.0f;
+        E->PhaFreq = freq;
+        E->PhaDepth = depth;
+        E->PhaFeedback = feedback;
+    }
+};
 
 std::complex<double> Dft(const std::vector<float>& x, double omega) {
     std::complex<double> s = 0.0;
@@ -32,9 +35,10 @@ TEST(Phaser, WithoutFeedbackTheChainIsAnAllPassOfDepthPlusOneStages) {
     const double g = double(float(1000.0f * float(6.2831853071795 / 44100.0)));
     for (int32_t depth = 0; depth <= 5; ++depth) {
         SCOPED_TRACE(depth);
-        SelectedEngine rig = PhaserRig(1000.0f, depth, 0.0f);
+        PhaserRig rig(1000.0f, depth, 0.0f);
         const auto& h = rig.Run(Impulse(4096, 0));
-        for (double omega : {0.0, 0.01, 0.1, 0.5, 1.0, 2.0, 3.0, Pi}) EXPECT_NEAR(std::abs(Dft(h, omega)), 1.0, 1e-4) << omega;
+        for (double omega : {0.0, 0.01, 0.1, 0.5, 1.0, 2.0, 3.0, Pi})
+            EXPECT_NEAR(std::abs(Dft(h, omega)), 1.0, 1e-4) << omega;
         // Each stage delays the low end by 1/g samples.
         double sum = 0.0, moment = 0.0;
         for (size_t n = 0; n < h.size(); ++n) {
@@ -47,7 +51,7 @@ TEST(Phaser, WithoutFeedbackTheChainIsAnAllPassOfDepthPlusOneStages) {
 }
 
 TEST(Phaser, SingleStageTurnsNinetyDegreesAtItsBreakFrequency) {
-    SelectedEngine rig = PhaserRig(3000.0f, 0, 0.0f, 48000.0f);
+    PhaserRig rig(3000.0f, 0, 0.0f, 48000);
     const auto& h = rig.Run(Impulse(4096, 0));
     const double g = double(float(3000.0f * float(6.2831853071795 / 48000.0)));
     EXPECT_NEAR(std::arg(Dft(h, 2.0 * std::atan(g))), -Pi / 2, 1e-4);
@@ -77,7 +81,7 @@ TEST(Phaser, FrequencyFollowsTheLfoAndIsClamped) {
 }
 
 TEST(Phaser, FeedbackTurnsTheAllPassIntoPeaksAndNotches) {
-    SelectedEngine rig = PhaserRig(2000.0f, 3, -0.99f);
+    PhaserRig rig(2000.0f, 3, -0.99f);
     const auto& h = rig.Run(Impulse(1 << 15, 0));
     double lo = 1e9, hi = 0.0;
     for (int k = 1; k < 200; ++k) {
@@ -90,41 +94,20 @@ TEST(Phaser, FeedbackTurnsTheAllPassIntoPeaksAndNotches) {
     for (float v : h) ASSERT_TRUE(std::isfinite(v));
 }
 
-TEST(Phaser, DeselectedFreezesEveryStageAndItsOutput) {
-    SelectedEngine rig = PhaserRig(800.0f, 5, -0.5f);
-    rig.Run(Noise(3000, 21));
-    const auto stagesL = rig.E->Phaser.PhaStagesL;
-    const float outL = rig.E->Phaser.PhaOutL, outR = rig.E->Phaser.PhaOutR;
-    rig.E->SelectedFx = 6;
-    rig.E->LfoAmp = 0.5f;
-    rig.E->LfoRate = 5.0f;
-    rig.Run(Noise(3000, 22));
-    EXPECT_EQ(rig.E->Phaser.PhaOutL, outL);
-    EXPECT_EQ(rig.E->Phaser.PhaOutR, outR);
-    for (size_t i = 0; i < stagesL.size(); ++i) {
-        EXPECT_EQ(rig.E->Phaser.PhaStagesL[i].State, stagesL[i].State) << i;
-        EXPECT_EQ(rig.E->Phaser.PhaStagesL[i].Output, stagesL[i].Output) << i;
-    }
-    // Selected again on silence, the kept memories ring out.
-    rig.E->SelectedFx = 3;
-    rig.Run(std::vector<float>(1, 0.0f));
-    EXPECT_GT(std::fabs(rig.E->Phaser.PhaOutL), 1e-6f);
-}
-
 TEST(Phaser, StageMemoriesDoNotStickAtSubnormalsOnSilenceWithoutFeedback) {
     struct Case { float Rate, Freq, Feedback; int32_t Depth; };
     const Case cases[] = {{44100.0f, 300.0f, 0.0f, 5}, {96000.0f, 9000.0f, 0.0f, 2},
                           {192000.0f, 100.0f, -0.8f, 5}, {44100.0f, 10100.0f, -0.99f, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Rate << " " << c.Freq << " " << c.Feedback);
-        SelectedEngine rig = PhaserRig(c.Freq, c.Depth, c.Feedback, c.Rate);
+        PhaserRig rig(c.Freq, c.Depth, c.Feedback, int32_t(c.Rate));
         EXPECT_FALSE(SubnormalAfterNoise(rig, c.Rate));
-        for (const auto* chain : {&rig.E->Phaser.PhaStagesL, &rig.E->Phaser.PhaStagesR})
+        for (const auto* chain : {&rig.E->PhaStagesL, &rig.E->PhaStagesR})
             for (const TAp11& s : *chain) {
                 EXPECT_FALSE(IsSubnormal(s.State));
                 EXPECT_FALSE(IsSubnormal(s.Output));
             }
-        EXPECT_FALSE(IsSubnormal(rig.E->Phaser.PhaOutL));
-        EXPECT_FALSE(IsSubnormal(rig.E->Phaser.PhaOutR));
+        EXPECT_FALSE(IsSubnormal(rig.E->PhaOutL));
+        EXPECT_FALSE(IsSubnormal(rig.E->PhaOutR));
     }
 }

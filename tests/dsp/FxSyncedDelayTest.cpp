@@ -63,16 +63,6 @@ TEST(SyncedDelay, FeedbackSetsTheRepeatsAndTheHighPassTakesTheLowEnd) {
     }
 }
 
-TEST(SyncedDelay, NeverSelectedStillRecordsAndPlaysAtOnceWhenSelected) {
-    DelayRig rig;
-    Tune(rig, 0.0f);
-    const auto noise = Noise(3000, 11);
-    rig.Deselected(noise, noise);
-    EXPECT_EQ(rig.E->DelLineL.Output, 0.0f);   // nothing is read while another effect plays
-    const auto& out = rig.Run(std::vector<float>(10, 0.0f));
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(out[i], noise[3000 + i - Length]) << i;
-}
-
 TEST(SyncedDelay, DeselectedFreezesTheFiltersAndAddsTheFrozenFeedback) {
     DelayRig rig;
     Tune(rig, 0.5f);
