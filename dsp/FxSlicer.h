@@ -9,6 +9,7 @@
 #include "dsp/Random.h"
 #include "dsp/Shared.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -78,10 +79,26 @@ public:
     void Deselected(const TFxSpan& s) {
         // Speed, quantisation and a raised restart are taken once for the span, at its first frame.
         TakeSettings(CutBeat(s.First.SamplesPerBeat));
-        for (int32_t j = 0; j < s.Count; ++j) {
-            Count(s.CycleStart[j] != 0);
-            SliceBufferL[size_t(SliRecPos)] = s.InL[j];
-            SliceBufferR[size_t(SliRecPos)] = s.InR[j];
+        uint8_t cycleStarts = 0;
+        for (int32_t j = 0; j < s.Count; ++j) cycleStarts |= s.CycleStart[j];
+        for (int32_t j = 0; j < s.Count;) {
+            // Without a cycle start, the frames before a counter next passes its limit only count
+            // and record: taken as one run. The frame that passes a limit goes through Count.
+            const int64_t plain = cycleStarts != 0 ? 0 : RunBeforeALimit(s.Count - j);
+            if (plain <= 0) {
+                Count(s.CycleStart[j] != 0);
+                SliceBufferL[size_t(SliRecPos)] = s.InL[j];
+                SliceBufferR[size_t(SliRecPos)] = s.InR[j];
+                ++j;
+                continue;
+            }
+            const int32_t run = int32_t(plain);
+            std::copy_n(s.InL + j, run, SliceBufferL.data() + SliRecPos + 1);
+            std::copy_n(s.InR + j, run, SliceBufferR.data() + SliRecPos + 1);
+            SliRecPos += run;
+            SliPos += run;
+            SliChangeCount += run;
+            j += run;
         }
     }
 
@@ -130,6 +147,15 @@ private:
         // A plain read first: the flag is raised rarely, and taking it is a locked exchange.
         if (SliRestart == 1 && SliRestart.Exchange(0) == 1)
             BuildSliceEnvelope(SliEnvelope, SliEnvelopeLength, TruncInt(float(Wide(spb) / Wide(speed))));
+    }
+
+    // How many of the next `most` frames step every counter without passing its limit (0 or less
+    // when the next one does). Record positions stay within the bar, so inside the buffers.
+    int64_t RunBeforeALimit(int32_t most) const {
+        int64_t run = most;
+        run = std::min(run, SliLimits.Bar - SliRecPos);
+        run = std::min(run, SliLimits.Slice - SliPos);
+        return std::min(run, SliLimits.Change - SliChangeCount);
     }
 
     // One frame of the counters and the random choices.

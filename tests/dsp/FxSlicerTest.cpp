@@ -240,3 +240,46 @@ TEST(RealtimeSlicer, RecordsWhileAnotherEffectIsSelected) {
     for (int32_t i = 0; i < 100; ++i) peak = std::max(peak, std::fabs(rig.Frame(0.0f)));
     EXPECT_GT(peak, 0.1f);
 }
+
+TEST(RealtimeSlicer, DeselectedSpansCountRecordAndChooseAsSelectedFramesDo) {
+    // Selected frames and deselected spans share the counting, recording and random choices; the
+    // spans take frames between two limits as one run. Short limits, cycle starts inside spans and
+    // spans of every length up to the engine's.
+    EffectRig<TSlicer> selected(44100, 3001.0f), deselected(44100, 3001.0f);
+    for (auto* rig : {&selected, &deselected}) {
+        rig->E->SliSpeed = 3;
+        rig->E->SliQuant = 5;
+        rig->E->SliVar = 8;
+    }
+    TRandom rng(5);
+    std::vector<float> l(static_cast<size_t>(kSpanLength)), r(static_cast<size_t>(kSpanLength));
+    std::vector<uint8_t> cycle(static_cast<size_t>(kSpanLength));
+    for (int32_t span = 0; span < 200; ++span) {
+        const int32_t n = 1 + int32_t(rng.Uniform01() * float(kSpanLength - 1));
+        for (int32_t j = 0; j < n; ++j) {
+            l[size_t(j)] = rng.Uniform01() - 0.5f;
+            r[size_t(j)] = rng.Uniform01() - 0.5f;
+            cycle[size_t(j)] = span % 7 == 3 && j >= n / 2 && j < n / 2 + 9 ? 1 : 0;
+        }
+        for (int32_t j = 0; j < n; ++j) {
+            selected.F.CycleRestart = cycle[size_t(j)] ? 0.0f : 1.0f;
+            selected.Frame(l[size_t(j)], r[size_t(j)]);
+        }
+        TFxSpan s;
+        s.InL = l.data();
+        s.InR = r.data();
+        s.CycleStart = cycle.data();
+        s.Count = n;
+        s.First = deselected.F;
+        deselected.E->Deselected(s);
+        const TSlicer &a = *selected.E, &b = *deselected.E;
+        ASSERT_EQ(a.SliRecPos, b.SliRecPos) << span;
+        ASSERT_EQ(a.SliPos, b.SliPos) << span;
+        ASSERT_EQ(a.SliChangeCount, b.SliChangeCount) << span;
+        ASSERT_EQ(a.SliChoice, b.SliChoice) << span;
+        ASSERT_EQ(a.SliReverse, b.SliReverse) << span;
+    }
+    const TSlicer &a = *selected.E, &b = *deselected.E;
+    EXPECT_TRUE(std::equal(a.SliceBufferL.begin(), a.SliceBufferL.end(), b.SliceBufferL.begin()));
+    EXPECT_TRUE(std::equal(a.SliceBufferR.begin(), a.SliceBufferR.end(), b.SliceBufferR.begin()));
+}
