@@ -1,10 +1,12 @@
 #include "dsp/ConvertersClass.h"
+#include "dsp/Numbers.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 
 #include "dsp/Random.h"
@@ -76,5 +78,28 @@ TEST(Converters, RandomBitPatternsMatchLibraryRounding) {
         ASSERT_EQ(FloorInt(x), Saturate(std::floor(v))) << x;
         ASSERT_EQ(TruncInt(x), Saturate(std::trunc(v))) << x;
         ASSERT_EQ(RoundInt(x), Saturate(std::nearbyint(v))) << x;
+    }
+}
+
+TEST(Numbers, SubnormalsAreFlushedToZeroAndNothingElseChanges) {
+    const float tiny = std::numeric_limits<float>::denorm_min(), least = std::numeric_limits<float>::min();
+    const float cases[] = {0.0f, -0.0f, tiny, -tiny, std::nextafter(least, 0.0f), -std::nextafter(least, 0.0f),
+                           least, -least, 1.0f, -3.0e38f, std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::quiet_NaN()};
+    const float expected[] = {0.0f, -0.0f, 0.0f, 0.0f, 0.0f, 0.0f, least, -least, 1.0f, -3.0e38f,
+                              std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(std::bit_cast<uint32_t>(FlushSubnormal(cases[i])), std::bit_cast<uint32_t>(expected[i])) << i;
+#if defined(__SSE2__)
+        // The four-lane form, with the case in every lane position.
+        for (int lane = 0; lane < 4; ++lane) {
+            alignas(16) float in[4] = {0.5f, 0.5f, 0.5f, 0.5f}, out[4];
+            in[lane] = cases[i];
+            _mm_store_ps(out, FlushSubnormals(_mm_load_ps(in)));
+            EXPECT_EQ(std::bit_cast<uint32_t>(out[lane]), std::bit_cast<uint32_t>(expected[i]))
+                << i << " lane " << lane;
+            EXPECT_EQ(out[(lane + 1) % 4], 0.5f);
+        }
+#endif
     }
 }
