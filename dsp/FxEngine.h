@@ -182,16 +182,6 @@ inline void TFxEngine::CheckCycle() {
 inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
     const Wide mix = OutMix, amp = OutAmp;
     // A tiny gain or a dying tail must not hand the host subnormal samples.
-#if defined(__SSE2__)
-    // Both channels in one register: the same operations in the same order, so the same roundings.
-    const __m128d in = _mm_cvtps_pd(_mm_setr_ps(Frame.InL, Frame.InR, 0.0f, 0.0f));
-    const __m128d wet = _mm_cvtps_pd(_mm_setr_ps(WetL, WetR, 0.0f, 0.0f));
-    const __m128d sum = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(1.0 - mix), in), _mm_mul_pd(wet, _mm_set1_pd(mix)));
-    const __m128 out = FlushSubnormals(_mm_cvtpd_ps(_mm_mul_pd(sum, _mm_set1_pd(amp))));
-    left = _mm_cvtss_f32(out);
-    right = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-#else
     left = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InL) + Wide(WetL) * mix) * amp));
     right = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InR) + Wide(WetR) * mix) * amp));
-#endif
 }

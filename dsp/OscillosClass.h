@@ -11,10 +11,6 @@
 #include "dsp/Numbers.h"
 #include "dsp/Random.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 // A phase running over -0.5..0.5 that jumps back to -0.5 after passing 0.5.
 class TSingleOscillator {
 public:
@@ -49,18 +45,6 @@ public:
         const float t = float(0.25 - std::fabs(Wide(phase)));
         return float(8.0 * Wide(t) * (1.0 - 2.0 * std::fabs(Wide(t))));
     }
-
-#if defined(__SSE2__)
-    // ParabolicSine of two phases at once, in the low two lanes: the same operations in the same
-    // order, so the same roundings.
-    static __m128 ParabolicSines(float a, float b) {
-        const __m128d sign = _mm_set1_pd(-0.0);
-        const __m128d phase = _mm_cvtps_pd(_mm_setr_ps(a, b, 0.0f, 0.0f));
-        const __m128d t = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_sub_pd(_mm_set1_pd(0.25), _mm_andnot_pd(sign, phase))));
-        const __m128d rest = _mm_sub_pd(_mm_set1_pd(1.0), _mm_mul_pd(_mm_set1_pd(2.0), _mm_andnot_pd(sign, t)));
-        return _mm_cvtpd_ps(_mm_mul_pd(_mm_mul_pd(_mm_set1_pd(8.0), t), rest));
-    }
-#endif
 
     float Value = 0;
 };
@@ -124,14 +108,6 @@ private:
     }
     template <int32_t Wave>
     void SetOutputs(float pulseWidth) {
-#if defined(__SSE2__)
-        if constexpr (Wave == 0) {   // the LFO's usual wave, on every frame: both outputs in one go
-            const __m128 out = TPara::ParabolicSines(CentredA, CentredB);
-            OutA = _mm_cvtss_f32(out);
-            OutB = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-            return;
-        }
-#endif
         OutA = float(Shape<Wave>(CentredA, pulseWidth));
         OutB = float(Shape<Wave>(CentredB, pulseWidth));
     }

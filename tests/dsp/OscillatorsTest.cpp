@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -79,24 +77,6 @@ TEST(TPara, ShapeIsOneAtZeroZeroAtQuarterAndMinusOneAtHalf) {
         EXPECT_EQ(osc.Value, c[1]);
     }
 }
-
-#if defined(__SSE2__)
-TEST(TPara, PairedShapeIsBitForBitTheSingleOne) {
-    // Every float phase of the LFO's range, in steps fine enough to cross every rounding, and the
-    // non-finite ones: both lanes against the single form.
-    std::vector<float> phases = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                                 -0.0f, std::numeric_limits<float>::denorm_min()};
-    for (int32_t i = -(1 << 20); i <= (1 << 20); ++i)
-        phases.push_back(float(i) / float(1 << 21) + 1e-9f * float(i % 7));
-    for (size_t i = 0; i + 1 < phases.size(); ++i) {
-        const __m128 pair = TPara::ParabolicSines(phases[i], phases[i + 1]);
-        const float a = TPara::ParabolicSine(phases[i]), b = TPara::ParabolicSine(phases[i + 1]);
-        ASSERT_EQ(std::bit_cast<uint32_t>(_mm_cvtss_f32(pair)), std::bit_cast<uint32_t>(a)) << phases[i];
-        ASSERT_EQ(std::bit_cast<uint32_t>(_mm_cvtss_f32(_mm_shuffle_ps(pair, pair, 1))), std::bit_cast<uint32_t>(b))
-            << phases[i + 1];
-    }
-}
-#endif
 
 namespace {
 
