@@ -58,7 +58,7 @@ template <int32_t Fx>
     int32_t j = 0;
     do {
         ReadInputFrame(SpanInL[size_t(j)], SpanInR[size_t(j)]);
-        AdvanceWritePositions();
+        AdvanceWritePositions<Fx>(j);
         if (j == 0) span.First = Frame;
         SpanCycleStart[size_t(j)] = Frame.CycleRestart == 0.0f ? 1 : 0;
         RecordScope();
@@ -80,6 +80,7 @@ template <int32_t Fx>
         ++j;
         selected = SelectedFx;
     } while (j < most && EffectCase(selected) == Fx);
+    EndSpanWritePositions<Fx>(j);
 
     // What the deselected effects do over those frames (the phaser and the decimator keep no
     // history, so nothing). They share nothing with the selected one or each other, so running

@@ -44,7 +44,12 @@ public:
 
     // Per-frame steps of the engine itself, in the order the loop runs them around the effects.
     void ReadInputFrame(float left, float right);
-    void AdvanceWritePositions();
+    // The first frame of a span moves every write position; the later ones only those the
+    // selected effect `Fx` reads, and the span's end brings the others up to date.
+    template <int32_t Fx>
+    void AdvanceWritePositions(int32_t frameInSpan);
+    template <int32_t Fx>
+    void EndSpanWritePositions(int32_t frames);
     void ProcessLfo(int32_t wave);
     void RecordScope();
     void PickWetPair(int32_t selectedFx);
@@ -131,7 +136,27 @@ inline void TFxEngine::ReadInputFrame(float left, float right) {
     Frame.SyncDelayLength = SyncDelayLength;
 }
 
-inline void TFxEngine::AdvanceWritePositions() { Frame.Advance(); }
+// The rings each effect's selected step reads.
+template <int32_t Fx>
+constexpr int32_t kRingsRead = Fx == 0 || Fx == 6 ? TFxFrame::kRingLong
+                               : Fx == 1          ? TFxFrame::kRingSecond
+                               : Fx == 2          ? TFxFrame::kRingFlanger
+                               : Fx == 7          ? TFxFrame::kRingTenth
+                                                  : 0;
+
+template <int32_t Fx>
+inline void TFxEngine::AdvanceWritePositions(int32_t frameInSpan) {
+    if (frameInSpan == 0) {
+        Frame.Advance();
+    } else {
+        Frame.AdvanceRings<kRingsRead<Fx>>();
+    }
+}
+
+template <int32_t Fx>
+inline void TFxEngine::EndSpanWritePositions(int32_t frames) {
+    if (frames > 1) Frame.CatchUp<kRingsRead<Fx>>(frames - 1);
+}
 
 inline void TFxEngine::ProcessLfo(int32_t wave) {
     LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);

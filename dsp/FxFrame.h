@@ -23,12 +23,25 @@ struct TFxFrame {
     // The block's rate and beat, and the rings they give.
     void SetRate(int32_t sr, float samplesPerBeat);
     // One frame on: every write position one step round its ring.
-    void Advance() {
-        if (++PosLong >= RingLong) PosLong = 0;
-        if (++PosFlanger >= RingFlanger) PosFlanger = 0;
-        if (++PosSecond >= RingSecond) PosSecond = 0;
-        if (++PosTenth >= RingTenth) PosTenth = 0;
+    void Advance() { AdvanceRings<kAllRings>(); }
+    // One frame on for the rings in `Rings` only: those a selected effect reads on every frame.
+    template <int32_t Rings>
+    void AdvanceRings() {
+        if constexpr ((Rings & kRingLong) != 0) Step(PosLong, RingLong);
+        if constexpr ((Rings & kRingFlanger) != 0) Step(PosFlanger, RingFlanger);
+        if constexpr ((Rings & kRingSecond) != 0) Step(PosSecond, RingSecond);
+        if constexpr ((Rings & kRingTenth) != 0) Step(PosTenth, RingTenth);
     }
+    // The rings not in `Rings` k steps on at once, where they would be had each frame stepped
+    // them. Every position must already be inside its ring (true after one Advance at this rate).
+    template <int32_t Rings>
+    void CatchUp(int32_t k) {
+        if constexpr ((Rings & kRingLong) == 0) Skip(PosLong, RingLong, k);
+        if constexpr ((Rings & kRingFlanger) == 0) Skip(PosFlanger, RingFlanger, k);
+        if constexpr ((Rings & kRingSecond) == 0) Skip(PosSecond, RingSecond, k);
+        if constexpr ((Rings & kRingTenth) == 0) Skip(PosTenth, RingTenth, k);
+    }
+    static constexpr int32_t kRingLong = 1, kRingFlanger = 2, kRingSecond = 4, kRingTenth = 8, kAllRings = 15;
 
     // This frame's LFO pair, as the oscillator gave it (-1..1), and as the modulation the sweeps
     // take (0..1, 1 at the oscillator's bottom).
@@ -54,6 +67,12 @@ struct TFxFrame {
     int32_t SyncDelayLength = 0;
     // 0 on the frames after the cycle check found the song at a cycle start, else 1.
     float CycleRestart = 1.0f;
+
+private:
+    static void Step(int32_t& pos, int32_t ring) {
+        if (++pos >= ring) pos = 0;
+    }
+    static void Skip(int32_t& pos, int32_t ring, int32_t k) { pos = int32_t((int64_t(pos) + k) % ring); }
 };
 
 // What an effect hands the output mix.

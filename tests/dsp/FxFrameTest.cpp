@@ -36,3 +36,25 @@ TEST(FxFrame, RingsFollowTheRateWithinTheLineCapacities) {
     EXPECT_EQ(f.PosLong, 0);
     EXPECT_EQ(f.PosTenth, 0);
 }
+
+TEST(FxFrame, RingsSteppedOnlyWhenReadCatchUpToWhereEveryFrameWouldPutThem) {
+    // A rate change shrinks the rings under positions already further on; then spans of frames in
+    // which only the flanger's ring is stepped, the others caught up at the end.
+    TFxFrame stepped, caught;
+    for (TFxFrame* f : {&stepped, &caught}) {
+        f->SetRate(96000, 48000.0f);
+        for (int32_t k = 0; k < 5000; ++k) f->Advance();
+        f->SetRate(8000, 4000.0f);
+    }
+    for (int32_t frames : {1, 2, 81, 512, 163, 80, 512}) {
+        SCOPED_TRACE(frames);
+        for (int32_t j = 0; j < frames; ++j) stepped.Advance();
+        caught.Advance();
+        for (int32_t j = 1; j < frames; ++j) caught.AdvanceRings<TFxFrame::kRingFlanger>();
+        caught.CatchUp<TFxFrame::kRingFlanger>(frames - 1);
+        EXPECT_EQ(caught.PosLong, stepped.PosLong);
+        EXPECT_EQ(caught.PosFlanger, stepped.PosFlanger);
+        EXPECT_EQ(caught.PosSecond, stepped.PosSecond);
+        EXPECT_EQ(caught.PosTenth, stepped.PosTenth);
+    }
+}
