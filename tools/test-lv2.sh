@@ -177,17 +177,29 @@ if (cd tools/realhost && "$python" -m unittest -q test_rhtool) >"$work/rhtool.lo
 else
   bad "the Ardour harness's own tests" "$work/rhtool.log"
 fi
-RH_SHOW_PARAMS=0 bash tools/realhost/realhost.sh "$bundle" >"$work/ardour-dry.log" 2>&1
-RH_SHOW_PARAMS=6 RH_PRESET="FX set 2" RH_PARAMS='4=1' RH_MIDI='90 26 64;80 26 00' \
-  bash tools/realhost/realhost.sh "$bundle" >"$work/ardour-wet.log" 2>&1
-if grep -q '^result: OK' "$work/ardour-dry.log" && grep -q 'verdict=identical' "$work/ardour-dry.log" &&
-   grep -q '^result: OK' "$work/ardour-wet.log" && grep -q 'verdict=differs' "$work/ardour-wet.log" &&
-   grep -q '^programs: 3' "$work/ardour-wet.log"; then
+# Each export once more if the first did not give its verdict: Ardour itself fails a run now and
+# then for reasons of its own (see tools/realhost/README.md); a second failure is a failure, and
+# the first one's report is shown either way.
+ardour_export() {   # LOG EXPECTED-VERDICT, then the harness's environment settings
+  local log=$1 verdict=$2
+  shift 2
+  for attempt in 1 2; do
+    env "$@" bash tools/realhost/realhost.sh "$bundle" >"$log" 2>&1
+    if grep -q '^result: OK' "$log" && grep -q "verdict=$verdict" "$log" && grep -q '^programs: 3' "$log"; then
+      return 0
+    fi
+    echo "  Ardour export, attempt $attempt, not as expected (verdict=$verdict):"
+    grep -E '^(result|diff|error|host-message|try [0-9]|control [0-9]|time):' "$log" | sed 's/^/  | /'
+  done
+  return 1
+}
+if ardour_export "$work/ardour-dry.log" identical RH_SHOW_PARAMS=0 &&
+   ardour_export "$work/ardour-wet.log" differs RH_SHOW_PARAMS=6 RH_PRESET="FX set 2" RH_PARAMS='4=1' \
+     RH_MIDI='90 26 64;80 26 00'; then
   ok "Ardour 7: inserted by URI; at its defaults the export is the input, with \"FX set 2\" and OUT Mix 1 it differs"
   sed -n -e 's/^\(plugin\|io\|params\|diff\|dsp\): /  \1: /p' "$work/ardour-wet.log"
 else
-  cat "$work/ardour-dry.log" >>"$work/ardour-wet.log"
-  bad "Ardour 7" "$work/ardour-wet.log"
+  bad "Ardour 7" "$(ls -t "$work"/ardour-*.log | head -n 1)"
 fi
 
 echo "lv2-hosts: $passed passed, $failed failed"
