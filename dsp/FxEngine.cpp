@@ -3,6 +3,9 @@
 #include "dsp/ConvertersClass.h"
 
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <initializer_list>
 
 void TFxEngine::SeedRandom(uint64_t seed) {
@@ -44,24 +47,144 @@ void TFxEngine::BeginBlock(const TBlockTime& time) {
     Frame.SetRate(sr, SamplesPerBeat);
 }
 
+// The inputs of n frames, taken as silence past the bound (and where not finite).
+static void TakeInputs(const float* in, float* out, int32_t n) {
+    int32_t k = 0;
+#if defined(__SSE2__)
+    // The same test four at a time: NaN compares false and is masked to 0 as well.
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)), bound = _mm_set1_ps(kInputBound);
+    for (; k + 4 <= n; k += 4) {
+        const __m128 x = _mm_loadu_ps(in + k);
+        _mm_storeu_ps(out + k, _mm_and_ps(x, _mm_cmple_ps(_mm_and_ps(x, magnitude), bound)));
+    }
+#endif
+    for (; k < n; ++k) out[k] = InputOrSilence(in[k]);
+}
+
+void TFxEngine::PrepareChunk(const float* inL, const float* inR, int32_t m) {
+    // The inputs are taken before any output is written: the host may pass the same buffers.
+    TakeInputs(inL, ChunkInL.data(), m);
+    TakeInputs(inR, ChunkInR.data(), m);
+
+    // Each frame's LFO is ticked before it; every ninth frame is followed by the cycle check,
+    // which may restart it. The oscillator is worked on as a local, which the stores into the
+    // chunk's arrays cannot reach, so its phases stay in registers; the frames between two checks
+    // run as one loop.
+    const int32_t wave = LfoWave;
+    const float phaseOffset = LfoPhase;
+    TmultiDualSingle osc = LfoOsc;
+    osc.SetIncrement(LfoRate, HostSampleRate);
+    float* phaseL = ChunkPhaseL.data();
+    float* phaseR = ChunkPhaseR.data();
+    auto phases = [&](int32_t from, int32_t to) {
+        if (wave == 5) {
+            for (int32_t k = from; k < to; ++k) {
+                osc.StepPhases(phaseOffset);
+                osc.Centre();
+                osc.Hold();
+                phaseL[k] = osc.OutA;
+                phaseR[k] = osc.OutB;
+            }
+        } else {
+            for (int32_t k = from; k < to; ++k) {
+                osc.StepPhases(phaseOffset);
+                phaseL[k] = osc.PhaseA;
+                phaseR[k] = osc.PhaseB;
+            }
+        }
+    };
+    // The flag is mostly the same for the whole chunk: set for all of it, and again from where
+    // a check changes it.
+    float restart = Frame.CycleRestart;
+    auto flag = [&](int32_t from) {
+        for (int32_t j = from; j <= m; ++j) ChunkRestart[size_t(j)] = restart;
+        for (int32_t j = from; j < m; ++j) ChunkCycleStart[size_t(j)] = restart == 0.0f ? 1 : 0;
+    };
+    flag(0);
+    // The check follows the frame that takes the divider from 8 over; one past 8 acts at once.
+    int32_t divider = SyncDivider > 8 ? 8 : SyncDivider;
+    for (int32_t k = 0; k < m;) {
+        const int32_t check = k + 8 - divider;
+        const int32_t end = check < m ? check + 1 : m;
+        phases(k, end);
+        divider += end - k;
+        if (divider > 8) {   // cycles 1..8, 0: the check acts every ninth frame
+            divider = 0;
+            const float was = restart;
+            restart = CheckCycle();
+            if (restart != was) flag(end);
+            if (!Playing) osc.Restart(phaseOffset);
+        }
+        k = end;
+    }
+    SyncDivider = divider;
+    osc.Centre();
+    ChunkWave = wave;
+    ChunkShapedFrom = m;
+    // The oscillator's outputs are the last frame's, as ticking it would leave them.
+    ShapeLfo(m - 1, m);
+    osc.OutA = ChunkLfoL[size_t(m - 1)];
+    osc.OutB = ChunkLfoR[size_t(m - 1)];
+    LfoOsc = osc;
+    RecordScope(m);
+}
+
+void TFxEngine::ShapeLfo(int32_t from, int32_t to) {
+    const int32_t n = to - from;
+    float *lfoL = ChunkLfoL.data() + from, *lfoR = ChunkLfoR.data() + from;
+    const float *phaseL = ChunkPhaseL.data() + from, *phaseR = ChunkPhaseR.data() + from;
+    if (ChunkWave == 5) {
+        for (int32_t k = 0; k < n; ++k) lfoL[k] = phaseL[k];
+        for (int32_t k = 0; k < n; ++k) lfoR[k] = phaseR[k];
+    } else {
+        TmultiDualSingle::Shapes(ChunkWave, 0.5f, phaseL, lfoL, n);
+        TmultiDualSingle::Shapes(ChunkWave, 0.5f, phaseR, lfoR, n);
+    }
+    float *modL = ChunkModL.data() + from, *modR = ChunkModR.data() + from;
+    for (int32_t k = 0; k < n; ++k) modL[k] = TFxFrame::LfoMod(lfoL[k]);
+    for (int32_t k = 0; k < n; ++k) modR[k] = TFxFrame::LfoMod(lfoR[k]);
+}
+
+float TFxEngine::CheckCycle() {
+    PrevCycleTick = CycleTick;
+    CycleTick = SongTicks % 288;
+    // While the transport stands the LFO is held at its start, and no cycle starts.
+    if (!Playing) return 1.0f;
+    return (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
+}
+
+void TFxEngine::RecordScope(int32_t m) {
+    // The history steps on the frame after ScopeInterval frames without a step.
+    int32_t counter = ScopeCounter;
+    const int32_t first = ScopeInterval - counter;   // below 0 if the interval has just shrunk
+    for (int32_t k = first > 0 ? first : 0; k < m; k += ScopeInterval + 2) {
+        ShapeLfo(k, k + 1);
+        ScopeL[kScopeLength - 1] = ChunkModL[size_t(k)];
+        ScopeR[kScopeLength - 1] = ChunkModR[size_t(k)];
+        for (int32_t j = 0; j < kScopeLength - 1; ++j) {
+            ScopeL[size_t(j)] = float(ScopeL[size_t(j) + 1]);
+            ScopeR[size_t(j)] = float(ScopeR[size_t(j) + 1]);
+        }
+        counter = -1 - (k + 1);   // -1 at frame k, counted up by the frames after it
+    }
+    ScopeCounter = counter + m;
+}
+
 // Flattened: every step is inlined, so the tests of the selection against the constant Fx fold away.
 template <int32_t Fx>
-[[gnu::flatten]] int32_t TFxEngine::RunSpan(const float* inL, const float* inR, float* outL, float* outR,
-                                            int32_t i, int32_t n, int32_t& selected) {
-    // The inputs are taken before any output is written: the host may pass the same buffers.
-    const int32_t most = n - i < kSpanLength ? n - i : kSpanLength;
-    for (int32_t j = 0; j < most; ++j) {
-        SpanInL[size_t(j)] = InputOrSilence(inL[i + j]);
-        SpanInR[size_t(j)] = InputOrSilence(inR[i + j]);
+[[gnu::flatten]] int32_t TFxEngine::RunSpan(float* outL, float* outR, int32_t i, int32_t m, int32_t& selected) {
+    if constexpr (kReadsLfo<Fx>) {
+        if (i < ChunkShapedFrom) {
+            ShapeLfo(i, ChunkShapedFrom);
+            ChunkShapedFrom = i;
+        }
     }
     TFxSpan span;
     int32_t j = 0;
     do {
-        ReadInputFrame(SpanInL[size_t(j)], SpanInR[size_t(j)]);
+        ReadInputFrame<Fx>(i + j);
         AdvanceWritePositions<Fx>(j);
         if (j == 0) span.First = Frame;
-        SpanCycleStart[size_t(j)] = Frame.CycleRestart == 0.0f ? 1 : 0;
-        RecordScope();
         if constexpr (Fx == 0) Delay.Step(Frame);
         if constexpr (Fx == 1) Glide.Step(Frame);
         if constexpr (Fx == 2) Flanger.Step(Frame);
@@ -71,23 +194,19 @@ template <int32_t Fx>
         if constexpr (Fx == 6) Ringer.Step(Frame);
         if constexpr (Fx == 7) TriCombs.Step(Frame);
         PickWetPair(Fx);
-        CheckCycle();
-        // The next frame's LFO, ticked now (after the cycle check that may restart it): the sweeps
-        // of the next frame wait on a long chain of roundings from its phase, which this starts
-        // early. Nothing of this frame reads it.
-        if (i + j + 1 < n) ProcessLfo(LfoWave);
         WriteOutputFrame(outL[i + j], outR[i + j]);
         ++j;
         selected = SelectedFx;
-    } while (j < most && EffectCase(selected) == Fx);
+    } while (i + j < m && EffectCase(selected) == Fx);
     EndSpanWritePositions<Fx>(j);
+    Frame.CycleRestart = ChunkRestart[size_t(i + j)];   // as the last frame's check left it
 
     // What the deselected effects do over those frames (the phaser and the decimator keep no
     // history, so nothing). They share nothing with the selected one or each other, so running
     // them after it leaves every line and counter as the frame order would.
-    span.InL = SpanInL.data();
-    span.InR = SpanInR.data();
-    span.CycleStart = SpanCycleStart.data();
+    span.InL = ChunkInL.data() + i;
+    span.InR = ChunkInR.data() + i;
+    span.CycleStart = ChunkCycleStart.data() + i;
     span.Count = j;
     if constexpr (Fx != 0) Delay.Deselected(span);
     if constexpr (Fx != 1) Glide.Deselected(span);
@@ -102,18 +221,23 @@ void TFxEngine::ProcessFrames(const float* inL, const float* inR, float* outL, f
     // The selection is read once per frame: a change made on another thread during the block takes
     // over between two frames, and each frame runs the loop compiled for its effect.
     int32_t selected = SelectedFx;
-    if (n > 0) ProcessLfo(LfoWave);   // the first frame's; each frame ticks the next one's
-    for (int32_t i = 0; i < n;) {
-        switch (EffectCase(selected)) {
-        case 0: i = RunSpan<0>(inL, inR, outL, outR, i, n, selected); break;
-        case 1: i = RunSpan<1>(inL, inR, outL, outR, i, n, selected); break;
-        case 2: i = RunSpan<2>(inL, inR, outL, outR, i, n, selected); break;
-        case 3: i = RunSpan<3>(inL, inR, outL, outR, i, n, selected); break;
-        case 4: i = RunSpan<4>(inL, inR, outL, outR, i, n, selected); break;
-        case 5: i = RunSpan<5>(inL, inR, outL, outR, i, n, selected); break;
-        case 6: i = RunSpan<6>(inL, inR, outL, outR, i, n, selected); break;
-        case 7: i = RunSpan<7>(inL, inR, outL, outR, i, n, selected); break;
-        default: i = RunSpan<kNoEffect>(inL, inR, outL, outR, i, n, selected); break;
+    for (int32_t c = 0; c < n; c += kSpanLength) {
+        const int32_t m = n - c < kSpanLength ? n - c : kSpanLength;
+        PrepareChunk(inL + c, inR + c, m);
+        float *chunkOutL = outL + c, *chunkOutR = outR + c;
+        for (int32_t i = 0; i < m;) {
+            switch (EffectCase(selected)) {
+            case 0: i = RunSpan<0>(chunkOutL, chunkOutR, i, m, selected); break;
+            case 1: i = RunSpan<1>(chunkOutL, chunkOutR, i, m, selected); break;
+            case 2: i = RunSpan<2>(chunkOutL, chunkOutR, i, m, selected); break;
+            case 3: i = RunSpan<3>(chunkOutL, chunkOutR, i, m, selected); break;
+            case 4: i = RunSpan<4>(chunkOutL, chunkOutR, i, m, selected); break;
+            case 5: i = RunSpan<5>(chunkOutL, chunkOutR, i, m, selected); break;
+            case 6: i = RunSpan<6>(chunkOutL, chunkOutR, i, m, selected); break;
+            case 7: i = RunSpan<7>(chunkOutL, chunkOutR, i, m, selected); break;
+            default: i = RunSpan<kNoEffect>(chunkOutL, chunkOutR, i, m, selected); break;
+            }
         }
+        SetFrameLfo(m - 1);   // the frame as the chunk's last frame left it
     }
 }

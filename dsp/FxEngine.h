@@ -43,17 +43,17 @@ public:
     void ProcessFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
 
     // Per-frame steps of the engine itself, in the order the loop runs them around the effects.
-    void ReadInputFrame(float left, float right);
+    // Frame k of the chunk: its input pair and working values, and what of the LFO and the cycle
+    // check the effect `Fx` reads (the LFO in full again at the end of each chunk).
+    template <int32_t Fx>
+    void ReadInputFrame(int32_t k);
     // The first frame of a span moves every write position; the later ones only those the
     // selected effect `Fx` reads, and the span's end brings the others up to date.
     template <int32_t Fx>
     void AdvanceWritePositions(int32_t frameInSpan);
     template <int32_t Fx>
     void EndSpanWritePositions(int32_t frames);
-    void ProcessLfo(int32_t wave);
-    void RecordScope();
     void PickWetPair(int32_t selectedFx);
-    void CheckCycle();
     void WriteOutputFrame(float& left, float& right);
 
     void SeedRandom(uint64_t seed);
@@ -105,16 +105,40 @@ public:
     TTriCombs TriCombs;
 
 private:
-    // A span of frames from i on while the selection stays `Fx`: the selected effect frame by
-    // frame, then the others' work over the whole span. Returns where it stopped, with the
-    // selection read for that frame in `selected`.
-    template <int32_t Fx>
-    int32_t RunSpan(const float* inL, const float* inR, float* outL, float* outR, int32_t i, int32_t n,
-                    int32_t& selected);
+    // What no selection changes, for the next m frames (at most kSpanLength): their inputs, LFO
+    // phases, scope and cycle checks. The LFO's wave, rate and phase offset are read once for
+    // them: a change from another thread takes over at the next run of frames.
+    void PrepareChunk(const float* inL, const float* inR, int32_t m);
+    // The LFO outputs and modulation of the chunk's frames from..to-1, from their phases: worked
+    // out only for the frames something reads (the sweeping effects, the scope, the last frame).
+    void ShapeLfo(int32_t from, int32_t to);
+    // The cycle check that follows every ninth frame: what the next frames read as the flag.
+    float CheckCycle();
+    void SetFrameLfo(int32_t k) {
+        const size_t c = size_t(k);
+        Frame.LfoRawL = ChunkLfoL[c];
+        Frame.LfoRawR = ChunkLfoR[c];
+        Frame.LfoModL = ChunkModL[c];
+        Frame.LfoModR = ChunkModR[c];
+    }
+    void RecordScope(int32_t m);
 
-    // The span's inputs, taken as silence past the bound, and its cycle starts.
-    std::array<float, kSpanLength> SpanInL{}, SpanInR{};
-    std::array<uint8_t, kSpanLength> SpanCycleStart{};
+    // A span of the chunk's frames from i on while the selection stays `Fx`: the selected effect
+    // frame by frame, then the others' work over the whole span. Returns where it stopped, with
+    // the selection read for that frame in `selected`.
+    template <int32_t Fx>
+    int32_t RunSpan(float* outL, float* outR, int32_t i, int32_t m, int32_t& selected);
+
+    // The chunk's inputs (taken as silence past the bound); its LFO phases (for the sample and
+    // hold, its outputs), the wave they are on and the first frame from which on they are shaped
+    // into LFO pairs, raw and as modulation; the cycle flag each frame reads (one more: what
+    // follows the last) and whether it starts a cycle.
+    std::array<float, kSpanLength> ChunkInL{}, ChunkInR{};
+    std::array<float, kSpanLength> ChunkPhaseL{}, ChunkPhaseR{};
+    int32_t ChunkWave = 0, ChunkShapedFrom = 0;
+    std::array<float, kSpanLength> ChunkLfoL{}, ChunkLfoR{}, ChunkModL{}, ChunkModR{};
+    std::array<float, kSpanLength + 1> ChunkRestart{};
+    std::array<uint8_t, kSpanLength> ChunkCycleStart{};
 };
 
 // The effect index a selection runs as: itself, or kNoEffect outside 0..7.
@@ -128,9 +152,19 @@ inline int32_t EffectCase(int32_t selected) {
 // clamp would still load every line with a +60 dBFS burst. The test is false for NaN.
 inline float InputOrSilence(float x) { return std::fabs(x) <= kInputBound ? x : 0.0f; }
 
-inline void TFxEngine::ReadInputFrame(float left, float right) {
-    Frame.InL = left;
-    Frame.InR = right;
+// The effects that sweep with the LFO, and the one that counts cycle starts.
+template <int32_t Fx>
+constexpr bool kReadsLfo = Fx == 1 || Fx == 2 || Fx == 3;
+template <int32_t Fx>
+constexpr bool kReadsCycle = Fx == 5;
+
+template <int32_t Fx>
+inline void TFxEngine::ReadInputFrame(int32_t k) {
+    const size_t c = size_t(k);
+    Frame.InL = ChunkInL[c];
+    Frame.InR = ChunkInR[c];
+    if constexpr (kReadsLfo<Fx>) SetFrameLfo(k);
+    if constexpr (kReadsCycle<Fx>) Frame.CycleRestart = ChunkRestart[c];
     // The working values more than one effect reads, for this frame.
     Frame.LfoAmp = LfoAmp;
     Frame.SyncDelayLength = SyncDelayLength;
@@ -158,23 +192,6 @@ inline void TFxEngine::EndSpanWritePositions(int32_t frames) {
     if (frames > 1) Frame.CatchUp<kRingsRead<Fx>>(frames - 1);
 }
 
-inline void TFxEngine::ProcessLfo(int32_t wave) {
-    LfoOsc.Tick(wave, LfoRate, 0.5f, LfoPhase, HostSampleRate);
-    Frame.SetLfo(LfoOsc.OutA, LfoOsc.OutB);
-}
-
-inline void TFxEngine::RecordScope() {
-    ScopeCounter += 1;
-    if (ScopeCounter <= ScopeInterval) return;
-    ScopeL[kScopeLength - 1] = Frame.LfoModL;
-    ScopeR[kScopeLength - 1] = Frame.LfoModR;
-    for (int32_t j = 0; j < kScopeLength - 1; ++j) {
-        ScopeL[size_t(j)] = float(ScopeL[size_t(j) + 1]);
-        ScopeR[size_t(j)] = float(ScopeR[size_t(j) + 1]);
-    }
-    ScopeCounter = -1;
-}
-
 inline void TFxEngine::PickWetPair(int32_t selectedFx) {
     TWetPair wet{0.0f, 0.0f};
     switch (selectedFx) {
@@ -190,18 +207,6 @@ inline void TFxEngine::PickWetPair(int32_t selectedFx) {
     }
     WetL = wet.L;
     WetR = wet.R;
-}
-
-inline void TFxEngine::CheckCycle() {
-    SyncDivider += 1;
-    if (SyncDivider > 8) SyncDivider = 0;   // cycles 1..8, 0: the check acts every ninth frame
-    if (SyncDivider > 0) return;
-    PrevCycleTick = CycleTick;
-    CycleTick = SongTicks % 288;
-    Frame.CycleRestart = (CycleTick != PrevCycleTick && CycleTick == 0) ? 0.0f : 1.0f;
-    if (Playing) return;
-    LfoOsc.Restart(LfoPhase);
-    Frame.CycleRestart = 1.0f;
 }
 
 inline void TFxEngine::WriteOutputFrame(float& left, float& right) {

@@ -55,6 +55,26 @@ public:
 class TmultiDualSingle {
 public:
     void Tick(int32_t wave, float freq, float pulseWidth, float phaseOffset, float sampleRate) {
+        SetIncrement(freq, sampleRate);
+        StepPhases(phaseOffset);
+        Centre();
+        if (wave == 5) {
+            Hold();
+            return;
+        }
+        switch (wave) {  // one dispatch for both outputs
+            case 1: SetOutputs<1>(pulseWidth); break;
+            case 2: SetOutputs<2>(pulseWidth); break;
+            case 3: SetOutputs<3>(pulseWidth); break;
+            case 4: SetOutputs<4>(pulseWidth); break;
+            default: SetOutputs<0>(pulseWidth); break;
+        }
+    }
+
+    // A tick in parts, for a run of frames on one wave and frequency: the increment, then each
+    // frame's phase step (and for the sample and hold, its centring and draw), then the shapes of
+    // the frames that are read, all at once.
+    void SetIncrement(float freq, float sampleRate) {
         const uint32_t freqBits = std::bit_cast<uint32_t>(freq), rateBits = std::bit_cast<uint32_t>(sampleRate);
         if (!IncrementValid || freqBits != IncrementFreqBits || rateBits != IncrementRateBits) {
             Increment = float((1.0 / Wide(sampleRate)) * Wide(freq));
@@ -62,6 +82,8 @@ public:
             IncrementRateBits = rateBits;
             IncrementValid = true;
         }
+    }
+    void StepPhases(float phaseOffset) {
         // One operation on two floats: done in float it rounds exactly as in double and back
         // (the double has more than twice the float's precision), in a quarter of the steps.
         PhaseA = PhaseA + Increment;
@@ -71,22 +93,28 @@ public:
             PhaseA = 0.0f;
             PhaseB = phaseOffset;  // B is re-aligned to A once per cycle of A
         }
+    }
+    void Centre() {
         CentredA = PhaseA - 0.5f;
         CentredB = PhaseB - 0.5f;
-        if (wave == 5) {
-            // Drawn on every sample near the end of A's cycle: the value kept is the last draw.
-            if (Wide(CentredA) > 0.49) HoldA = float((Wide(Rng.Uniform01()) - 0.5) * 2.0);
-            if (Wide(CentredB) > 0.49) HoldB = HoldA;
-            OutA = HoldA;
-            OutB = HoldB;
-            return;
-        }
-        switch (wave) {  // one dispatch for both outputs
-            case 1: SetOutputs<1>(pulseWidth); break;
-            case 2: SetOutputs<2>(pulseWidth); break;
-            case 3: SetOutputs<3>(pulseWidth); break;
-            case 4: SetOutputs<4>(pulseWidth); break;
-            default: SetOutputs<0>(pulseWidth); break;
+    }
+    // The sample and hold's outputs after a phase step.
+    void Hold() {
+        // Drawn on every sample near the end of A's cycle: the value kept is the last draw.
+        if (Wide(CentredA) > 0.49) HoldA = float((Wide(Rng.Uniform01()) - 0.5) * 2.0);
+        if (Wide(CentredB) > 0.49) HoldB = HoldA;
+        OutA = HoldA;
+        OutB = HoldB;
+    }
+    // The outputs of any wave but the sample and hold for n phases (0..1) of one output. A loop
+    // the compiler vectorises.
+    static void Shapes(int32_t wave, float pulseWidth, const float* phase, float* out, int32_t n) {
+        switch (wave) {
+            case 1: ShapeRun<1>(pulseWidth, phase, out, n); break;
+            case 2: ShapeRun<2>(pulseWidth, phase, out, n); break;
+            case 3: ShapeRun<3>(pulseWidth, phase, out, n); break;
+            case 4: ShapeRun<4>(pulseWidth, phase, out, n); break;
+            default: ShapeRun<0>(pulseWidth, phase, out, n); break;
         }
     }
     void Restart(float phaseOffset) {
@@ -112,6 +140,10 @@ private:
     void SetOutputs(float pulseWidth) {
         OutA = float(Shape<Wave>(CentredA, pulseWidth));
         OutB = float(Shape<Wave>(CentredB, pulseWidth));
+    }
+    template <int32_t Wave>
+    static void ShapeRun(float pulseWidth, const float* phase, float* out, int32_t n) {
+        for (int32_t k = 0; k < n; ++k) out[k] = float(Shape<Wave>(phase[k] - 0.5f, pulseWidth));
     }
 
     // The increment is recomputed only when the bits of frequency or rate change: the same bits
