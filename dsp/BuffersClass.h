@@ -15,6 +15,10 @@
 #include "dsp/ConvertersClass.h"
 #include "dsp/Numbers.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Fixed-size sample memory that starts silent. It comes from calloc, which hands out a large block
 // as fresh pages the system zeroes when they are first touched: building the 40 MB of lines writes
 // nothing, and what a lower sample rate never reaches is never touched at all.
@@ -135,4 +139,37 @@ public:
     using TDelayMono::TDelayMono;
     void Read(int32_t pos, int32_t length, float d) override { Read(SplitDelay(pos, length, d)); }
     void Read(const TDelayTap& tap) { Output = ReadHermite(Buffer.data(), tap); }
+    // A stereo pair of lines read at their taps: what Read gives each, with both channels'
+    // arithmetic side by side in one register where SSE2 has room for it (the same operations in
+    // the same order on each, so the same roundings).
+    static void ReadPair(Tdelay4p& l, const TDelayTap& tapL, Tdelay4p& r, const TDelayTap& tapR);
 };
+
+inline void Tdelay4p::ReadPair(Tdelay4p& l, const TDelayTap& tapL, Tdelay4p& r, const TDelayTap& tapR) {
+#if defined(__SSE2__)
+    // Away from the ring's ends no neighbour wraps.
+    if (tapL.Index >= 2 && tapL.Index + 1 < tapL.Length && tapR.Index >= 2 && tapR.Index + 1 < tapR.Length) {
+        // One sample at a time: a wide load over a sample the frame has just written would wait
+        // for the write to reach the cache.
+        const float *pl = l.Buffer.data() + tapL.Index, *pr = r.Buffer.data() + tapR.Index;
+        auto pair = [](const float* a, const float* b) {
+            return _mm_cvtps_pd(_mm_unpacklo_ps(_mm_load_ss(a), _mm_load_ss(b)));
+        };
+        const __m128d ym1 = pair(pl + 1, pr + 1), y0 = pair(pl, pr), y1 = pair(pl - 1, pr - 1), y2 = pair(pl - 2, pr - 2);
+        const __m128d f = _mm_set_pd(Wide(tapR.Frac), Wide(tapL.Frac));
+        const __m128d a = _mm_add_pd(_mm_sub_pd(_mm_mul_pd(_mm_set1_pd(3.0), _mm_sub_pd(y0, y1)), ym1), y2);
+        const __m128d b = _mm_sub_pd(
+            _mm_sub_pd(_mm_add_pd(_mm_mul_pd(_mm_set1_pd(4.0), y1), _mm_mul_pd(_mm_set1_pd(2.0), ym1)),
+                       _mm_mul_pd(_mm_set1_pd(5.0), y0)),
+            y2);
+        const __m128d inner = _mm_add_pd(_mm_sub_pd(y1, ym1), _mm_mul_pd(f, _mm_add_pd(b, _mm_mul_pd(f, a))));
+        const __m128d y = _mm_add_pd(y0, _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(0.5), f), inner));
+        const __m128 out = _mm_cvtpd_ps(y);
+        l.Output = _mm_cvtss_f32(out);
+        r.Output = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
+        return;
+    }
+#endif
+    l.Read(tapL);
+    r.Read(tapR);
+}

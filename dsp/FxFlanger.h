@@ -20,8 +20,8 @@ public:
         const Wide delay = FlaDelay, amount = f.LfoAmp;
         const float dL = float(delay + delay * amount * (Wide(f.LfoModL) - 1.0));
         const float dR = float(delay + delay * amount * (Wide(f.LfoModR) - 1.0));
-        FlaLineL.Read(f.PosFlanger, f.RingFlanger, dL);
-        FlaLineR.Read(f.PosFlanger, f.RingFlanger, dR);
+        Tdelay4p::ReadPair(FlaLineL, SplitDelay(f.PosFlanger, f.RingFlanger, dL), FlaLineR,
+                           SplitDelay(f.PosFlanger, f.RingFlanger, dR));
         const float rate = float(f.SrInt);
         const float damp = FlaDamp;
         FlaLowL.Tick(FlaLineL.Output, damp, rate);

@@ -25,8 +25,7 @@ public:
         GliDepth = float(h * Wide(float(GliAmp)));
         // Both channels read the same delay.
         const TDelayTap tap = SplitDelay(f.PosSecond, f.RingSecond, float(Wide(f.SrInt) * Wide(GliDepth)));
-        GliLineL.Read(tap);
-        GliLineR.Read(tap);
+        Tdelay4p::ReadPair(GliLineL, tap, GliLineR, tap);
     }
 
     void Deselected(const TFxSpan& s) {
