@@ -69,13 +69,16 @@ void TFxEngine::PrepareChunk(const float* inL, const float* inR, int32_t m) {
     // Each frame's LFO is ticked before it; every ninth frame is followed by the cycle check,
     // which may restart it. The oscillator is worked on as a local, which the stores into the
     // chunk's arrays cannot reach, so its phases stay in registers; the frames between two checks
-    // run as one loop.
+    // run as one loop. The ringer's carrier steps in the same loop: each chain of additions waits
+    // on its own last result, and side by side they wait together.
     const int32_t wave = LfoWave;
     const float phaseOffset = LfoPhase;
     TmultiDualSingle osc = LfoOsc;
     osc.SetIncrement(LfoRate, HostSampleRate);
     float* phaseL = ChunkPhaseL.data();
     float* phaseR = ChunkPhaseR.data();
+    TRinger::TCarrierSteps carrier = Ringer.BeginCarrier(float(Frame.SrInt));
+    float* carriers = Ringer.Carriers.data();
     auto phases = [&](int32_t from, int32_t to) {
         if (wave == 5) {
             for (int32_t k = from; k < to; ++k) {
@@ -84,12 +87,14 @@ void TFxEngine::PrepareChunk(const float* inL, const float* inR, int32_t m) {
                 osc.Hold();
                 phaseL[k] = osc.OutA;
                 phaseR[k] = osc.OutB;
+                carriers[k] = carrier.Next();
             }
         } else {
             for (int32_t k = from; k < to; ++k) {
                 osc.StepPhases(phaseOffset);
                 phaseL[k] = osc.PhaseA;
                 phaseR[k] = osc.PhaseB;
+                carriers[k] = carrier.Next();
             }
         }
     };
@@ -118,6 +123,7 @@ void TFxEngine::PrepareChunk(const float* inL, const float* inR, int32_t m) {
         k = end;
     }
     SyncDivider = divider;
+    Ringer.EndCarrier(carrier, m);
     osc.Centre();
     ChunkWave = wave;
     ChunkShapedFrom = m;

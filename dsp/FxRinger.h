@@ -21,7 +21,7 @@ class TRinger final {
 public:
     void Step(const TFxFrame& f) {
         const float sampleRate = float(f.SrInt);
-        const Wide carrier = Carrier(sampleRate);
+        const Wide carrier = *NextCarriers(1, sampleRate);
         RngOutL = Modulate(carrier, f.InL, RngLowL.Output);
         RngOutR = Modulate(carrier, f.InR, RngLowR.Output);
         const Wide feedback = RngFeedback;
@@ -39,25 +39,11 @@ public:
 
     void Deselected(const TFxSpan& s) {
         const int32_t n = s.Count;
-        const float sampleRate = float(s.First.SrInt);
-        // The first frame as selected frames tick the carrier (the tone is read there); the rest
-        // of the span on the same increment, the phase kept in a register, then the shape.
-        Carriers[0] = float(Carrier(sampleRate));
-        float phase = RngOsc.Phase;
-        const float increment = RngOsc.Increment;
-        for (int32_t j = 1; j < n; ++j) {
-            phase = float(Wide(phase) + Wide(increment));
-            if (!(phase <= 0.5f)) phase = -0.5f;
-            Carriers[size_t(j)] = phase;
-        }
-        RngOsc.Phase = phase;
-        for (int32_t j = 1; j < n; ++j) Carriers[size_t(j)] = TPara::ParabolicSine(Carriers[size_t(j)]);
-        RngOsc.Value = Carriers[size_t(n - 1)];
-
+        const float* carriers = NextCarriers(n, float(s.First.SrInt));
         // The first frame returns what the filters last gave; then only their outputs are cut, the
         // memories kept for the next selection.
-        ModulateSpan(s.InL, RngLowL.Output, n, ModL.data());
-        ModulateSpan(s.InR, RngLowR.Output, n, ModR.data());
+        ModulateSpan(carriers, s.InL, RngLowL.Output, n, ModL.data());
+        ModulateSpan(carriers, s.InR, RngLowR.Output, n, ModR.data());
         RngLowL.Output = 0.0f;
         RngLowR.Output = 0.0f;
         RngOutL = ModL[size_t(n - 1)];
@@ -72,6 +58,27 @@ public:
 
     TWetPair Wet() const { return {RngOutL, RngOutR}; }
 
+    // The carrier is worked out ahead for a run of frames: its phase steps, which the engine runs
+    // in the loop of its own LFO's so that the two chains of additions overlap, then the shapes,
+    // all at once. The tone is read once for the run. Begin, a step per frame into Carriers, End.
+    struct TCarrierSteps {
+        float Phase, Increment;
+        float Next() { return Phase = TSingleOscillator::Step(Phase, Increment); }
+    };
+    TCarrierSteps BeginCarrier(float sampleRate) {
+        RngOsc.SetFrequency(RngTone, sampleRate);
+        return {RngOsc.Phase, RngOsc.Increment};
+    }
+    void EndCarrier(const TCarrierSteps& steps, int32_t n) {
+        RngOsc.Phase = steps.Phase;
+        for (int32_t j = 0; j < n; ++j) Carriers[size_t(j)] = TPara::ParabolicSine(Carriers[size_t(j)]);
+        RngOsc.Value = Carriers[size_t(n - 1)];
+        CarrierCount = n;
+        CarrierNext = 0;
+    }
+    // The carrier's phases (once ended, its values) for up to a span of frames.
+    std::array<float, kSpanLength> Carriers{};
+
     // Working values (written by parameter changes on any thread).
     Shared<float> RngTone = 0.0f, RngFeedback = 0.0f, RngDamp = 0.0f;
 
@@ -81,11 +88,17 @@ public:
     float RngOutL = 0, RngOutR = 0;
 
 private:
-    // The carrier's next value; it is never re-phased.
-    Wide Carrier(float sampleRate) {
-        float neverReset = 0.0f;
-        RngOsc.Tick(neverReset, RngTone, sampleRate, 0.0f);
-        return RngOsc.Value;
+    // The carriers of the next n frames (it is never re-phased): those worked out ahead, or when
+    // none are left (an owner that runs no carrier ahead), these n now.
+    const float* NextCarriers(int32_t n, float sampleRate) {
+        if (CarrierNext + n > CarrierCount) {
+            TCarrierSteps steps = BeginCarrier(sampleRate);
+            for (int32_t j = 0; j < n; ++j) Carriers[size_t(j)] = steps.Next();
+            EndCarrier(steps, n);
+        }
+        const float* carriers = Carriers.data() + CarrierNext;
+        CarrierNext += n;
+        return carriers;
     }
     // Input plus echo is held to +-1 (NaN to -1) so the loop cannot grow without bound.
     static float Modulate(Wide carrier, float in, Wide echo) {
@@ -95,22 +108,23 @@ private:
     // Modulate over a span with the echo cut after the first frame. The compiler keeps the clamp's
     // branches (a compare may trap), so with SSE2 it is max then min: maxpd(x, -1) gives -1 for a
     // NaN, as the branches do, and min(., 1) the upper bound.
-    void ModulateSpan(const float* in, Wide firstEcho, int32_t n, float* out) const {
-        out[0] = Modulate(Carriers[0], in[0], firstEcho);
+    static void ModulateSpan(const float* carriers, const float* in, Wide firstEcho, int32_t n, float* out) {
+        out[0] = Modulate(carriers[0], in[0], firstEcho);
         int32_t j = 1;
 #if defined(__SSE2__)
         const __m128d lo = _mm_set1_pd(-1.0), hi = _mm_set1_pd(1.0);
         for (; j + 2 <= n; j += 2) {
             const __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + j))));
             const __m128d c = _mm_cvtps_pd(
-                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Carriers.data() + j))));
+                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(carriers + j))));
             const __m128d y = _mm_mul_pd(c, _mm_min_pd(_mm_max_pd(_mm_add_pd(x, _mm_setzero_pd()), lo), hi));
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j), _mm_castps_si128(_mm_cvtpd_ps(y)));
         }
 #endif
-        for (; j < n; ++j) out[j] = Modulate(Carriers[size_t(j)], in[j], 0.0);
+        for (; j < n; ++j) out[j] = Modulate(carriers[j], in[j], 0.0);
     }
 
-    // The carrier and the modulated pair over a span of deselected frames.
-    std::array<float, kSpanLength> Carriers{}, ModL{}, ModR{};
+    int32_t CarrierCount = 0, CarrierNext = 0;
+    // The modulated pair over a span of deselected frames.
+    std::array<float, kSpanLength> ModL{}, ModR{};
 };

@@ -17,17 +17,24 @@ public:
     virtual ~TSingleOscillator() = default;
     // A resetFlag of exactly 1.0 moves the phase to resetPhase and is cleared to 0.0.
     virtual void Tick(float& resetFlag, float freq, float sampleRate, float resetPhase) {
-        if (freq != LastFreq) {  // a new sample rate alone keeps the old increment
-            Increment = float((1.0 / Wide(sampleRate)) * Wide(freq));
-            LastFreq = freq;
-        }
+        SetFrequency(freq, sampleRate);
         Phase = float(Wide(Phase) + Wide(Increment));
         if (resetFlag == 1.0f) {
             Phase = resetPhase;
             resetFlag = 0.0f;
         }
-        if (!(Phase <= 0.5f)) Phase = -0.5f;  // the excess over 0.5 is dropped, not carried
+        Phase = Wrap(Phase);
     }
+    void SetFrequency(float freq, float sampleRate) {
+        if (freq != LastFreq) {  // a new sample rate alone keeps the old increment
+            Increment = float((1.0 / Wide(sampleRate)) * Wide(freq));
+            LastFreq = freq;
+        }
+    }
+    // One step of a phase that is never reset. One operation on two floats: in float it rounds
+    // exactly as in double and back.
+    static float Step(float phase, float increment) { return Wrap(phase + increment); }
+    static float Wrap(float phase) { return !(phase <= 0.5f) ? -0.5f : phase; }  // the excess is dropped, not carried
 
     float Increment = 0, LastFreq = 0, Phase = 0;
 };
