@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 #include <initializer_list>
+#include <limits>
 
 void TFxEngine::SeedRandom(uint64_t seed) {
     LfoOsc.Rng.Seed(seed);
@@ -176,6 +177,35 @@ void TFxEngine::RecordScope(int32_t m) {
     ScopeCounter = counter + m;
 }
 
+// A tiny gain or a dying tail must not hand the host subnormal samples. OUT Mix and OUT Amp are
+// read once for the span.
+void TFxEngine::WriteOutputs(float* outL, float* outR, int32_t k, int32_t n) {
+    const Wide mix = OutMix, amp = OutAmp, dry = 1.0 - mix;
+    auto write = [&](const float* in, const float* wet, float* out) {
+        int32_t j = 0;
+#if defined(__SSE2__)
+        // Two frames to a register, the same operations in the same order; the flush as a mask
+        // (a subnormal becomes +0, a zero keeps its sign).
+        const __m128d dryV = _mm_set1_pd(dry), mixV = _mm_set1_pd(mix), ampV = _mm_set1_pd(amp);
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        const __m128 smallest = _mm_set1_ps(std::numeric_limits<float>::min()), zero = _mm_setzero_ps();
+        auto load2 = [](const float* p) {
+            return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+        };
+        for (; j + 2 <= n; j += 2) {
+            const __m128d y =
+                _mm_mul_pd(_mm_add_pd(_mm_mul_pd(dryV, load2(in + j)), _mm_mul_pd(load2(wet + j), mixV)), ampV);
+            const __m128 x = _mm_cvtpd_ps(y);
+            const __m128 tiny = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(x, magnitude), smallest), _mm_cmpneq_ps(x, zero));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j), _mm_castps_si128(_mm_andnot_ps(tiny, x)));
+        }
+#endif
+        for (; j < n; ++j) out[j] = FlushSubnormal(float((dry * Wide(in[j]) + Wide(wet[j]) * mix) * amp));
+    };
+    write(ChunkInL.data() + k, ChunkWetL.data() + k, outL + k);
+    write(ChunkInR.data() + k, ChunkWetR.data() + k, outR + k);
+}
+
 // Flattened: every step is inlined, so the tests of the selection against the constant Fx fold away.
 template <int32_t Fx>
 [[gnu::flatten]] int32_t TFxEngine::RunSpan(float* outL, float* outR, int32_t i, int32_t m, int32_t& selected) {
@@ -200,12 +230,14 @@ template <int32_t Fx>
         if constexpr (Fx == 6) Ringer.Step(Frame);
         if constexpr (Fx == 7) TriCombs.Step(Frame);
         PickWetPair(Fx);
-        WriteOutputFrame(outL[i + j], outR[i + j]);
+        ChunkWetL[size_t(i + j)] = WetL;
+        ChunkWetR[size_t(i + j)] = WetR;
         ++j;
         selected = SelectedFx;
     } while (i + j < m && EffectCase(selected) == Fx);
     EndSpanWritePositions<Fx>(j);
     Frame.CycleRestart = ChunkRestart[size_t(i + j)];   // as the last frame's check left it
+    WriteOutputs(outL, outR, i, j);
 
     // What the deselected effects do over those frames (the phaser and the decimator keep no
     // history, so nothing). They share nothing with the selected one or each other, so running

@@ -54,7 +54,6 @@ public:
     template <int32_t Fx>
     void EndSpanWritePositions(int32_t frames);
     void PickWetPair(int32_t selectedFx);
-    void WriteOutputFrame(float& left, float& right);
 
     void SeedRandom(uint64_t seed);
 
@@ -129,11 +128,14 @@ private:
     template <int32_t Fx>
     int32_t RunSpan(float* outL, float* outR, int32_t i, int32_t m, int32_t& selected);
 
-    // The chunk's inputs (taken as silence past the bound); its LFO phases (for the sample and
+    // The output mix of the span's frames from k on, from the chunk's inputs and the wet pairs.
+    void WriteOutputs(float* outL, float* outR, int32_t k, int32_t n);
+
+    // The chunk's inputs (taken as silence past the bound) and the wet pairs of its frames; its LFO phases (for the sample and
     // hold, its outputs), the wave they are on and the first frame from which on they are shaped
     // into LFO pairs, raw and as modulation; the cycle flag each frame reads (one more: what
     // follows the last) and whether it starts a cycle.
-    std::array<float, kSpanLength> ChunkInL{}, ChunkInR{};
+    std::array<float, kSpanLength> ChunkInL{}, ChunkInR{}, ChunkWetL{}, ChunkWetR{};
     std::array<float, kSpanLength> ChunkPhaseL{}, ChunkPhaseR{};
     int32_t ChunkWave = 0, ChunkShapedFrom = 0;
     std::array<float, kSpanLength> ChunkLfoL{}, ChunkLfoR{}, ChunkModL{}, ChunkModR{};
@@ -207,11 +209,4 @@ inline void TFxEngine::PickWetPair(int32_t selectedFx) {
     }
     WetL = wet.L;
     WetR = wet.R;
-}
-
-inline void TFxEngine::WriteOutputFrame(float& left, float& right) {
-    const Wide mix = OutMix, amp = OutAmp;
-    // A tiny gain or a dying tail must not hand the host subnormal samples.
-    left = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InL) + Wide(WetL) * mix) * amp));
-    right = FlushSubnormal(float(((1.0 - mix) * Wide(Frame.InR) + Wide(WetR) * mix) * amp));
 }
