@@ -41,10 +41,25 @@ public:
         X1 = input;  // the raw input: the anti-denormal offset is for the current term only
         WideX1 = in;
     }
+    // The same, for an input that mostly holds still (a glide toward a target). Once a tick has
+    // left the filter where it was, the same input and cutoff leave it there on every tick after,
+    // so those are not worked out: the state is kept as the tick that settled it left it.
+    void TickHeld(float input, float cutoff, float sampleRate) {
+        const uint32_t in = std::bit_cast<uint32_t>(input), x1 = std::bit_cast<uint32_t>(X1),
+                       y1 = std::bit_cast<uint32_t>(Y1);
+        if (in == x1 && x1 == SettledX1 && y1 == SettledY1 && std::bit_cast<uint32_t>(Output) == y1 &&
+            cutoff == LastCutoff)
+            return;
+        Tick(input, cutoff, sampleRate);
+        const bool still = in == x1 && std::bit_cast<uint32_t>(Y1) == y1;
+        SettledX1 = still ? in : ~in;   // ~in: a pattern X1 does not hold, so no match
+        SettledY1 = y1;
+    }
 
     float B = 0, A1 = 0, K = 0, W = 0, Norm = 0, X1 = 0, Y1 = 0, LastCutoff = -1.0f, Output = 0;
 
 private:
+    uint32_t SettledX1 = 1, SettledY1 = 0;   // X1 = 0.0f is not settled yet
     // B, A1 and X1 again, widened once rather than on every tick: the same values exactly.
     Wide WideB = 0, WideA1 = 0, WideX1 = 0;
     void SetCutoff(float cutoff, float sampleRate);

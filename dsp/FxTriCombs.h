@@ -46,7 +46,7 @@ public:
             ChdTargetsNote = ChdNote;
             ChdTargetsRate = sr;
         }
-        for (size_t k = 0; k < size_t(kCombs); ++k) ChdGlide[k].Tick(ChdTargets[k], 2.0f, sampleRate);
+        for (size_t k = 0; k < size_t(kCombs); ++k) ChdGlide[k].TickHeld(ChdTargets[k], 2.0f, sampleRate);
         // The ring is RingTenth, a tenth of a second cut to the line capacity above 192 kHz; notes
         // of 3 and below are longer and wrap around it. Both channels of a comb read the same delay.
         for (size_t k = 0; k < size_t(kCombs); ++k) {

@@ -165,3 +165,27 @@ TEST(THp1, SteadyInputDecaysToZeroRatherThanIntoSubnormals) {
     }
     EXPECT_EQ(hp.Output, 0.0f);
 }
+
+// A glide that has settled is left alone; every tick must still leave exactly what Tick leaves,
+// through settling, a new target, a cutoff change, and a state written from outside.
+TEST(TLp1, HeldTicksLeaveWhatTicksLeave) {
+    TLp1 ticked, held;
+    auto run = [&](int frames, float target, float cutoff) {
+        for (int i = 0; i < frames; ++i) {
+            ticked.Tick(target, cutoff, Rate);
+            held.TickHeld(target, cutoff, Rate);
+            ASSERT_EQ(std::bit_cast<uint32_t>(held.Output), std::bit_cast<uint32_t>(ticked.Output)) << i;
+            ASSERT_EQ(std::bit_cast<uint32_t>(held.X1), std::bit_cast<uint32_t>(ticked.X1)) << i;
+        }
+    };
+    run(200000, 441.0f, 2.0f);   // long enough to settle
+    EXPECT_EQ(ticked.Output, ticked.Y1);
+    run(10, 441.0f, 2.0f);
+    run(200000, 97.5f, 2.0f);
+    run(1000, 97.5f, 30.0f);
+    ticked.Y1 = held.Y1 = 12.0f;   // a reset from outside must not be skipped over
+    ticked.Output = held.Output = 12.0f;
+    run(1000, 97.5f, 30.0f);
+    run(1000, -0.0f, 30.0f);
+    run(1000, 0.0f, 30.0f);
+}
