@@ -8,6 +8,7 @@
 #include "dsp/Shared.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 constexpr int32_t kPhaserStages = 6;
@@ -43,8 +44,17 @@ public:
             PhaStagesL[i].TickWith(PhaStagesL[i - 1].Output, coefL);
             PhaStagesR[i].TickWith(PhaStagesR[i - 1].Output, coefR);
         }
-        PhaOutL = float(Wide(PhaStagesL[size_t(last)].Output) + 1e-18);
-        PhaOutR = float(Wide(PhaStagesR[size_t(last)].Output) + 1e-18);
+        PhaOutL = PlusTiny(PhaStagesL[size_t(last)].Output);
+        PhaOutR = PlusTiny(PhaStagesR[size_t(last)].Output);
+    }
+
+    // x + 1e-18 rounded to float. From 2^-30 up, 1e-18 is far under half the float's last place,
+    // so the sum rounds back to x itself: taken as it is, it spares the frame's longest chain of
+    // dependent steps (one stage into the next, then round the feedback) two conversions and an
+    // addition. The branch is all but always taken the same way, so it costs no wait.
+    static float PlusTiny(float x) {
+        if (__builtin_expect(std::fabs(x) >= 0x1p-30f, 1)) return x;
+        return float(Wide(x) + 1e-18);
     }
 
     TWetPair Wet() const { return {PhaOutL, PhaOutR}; }
