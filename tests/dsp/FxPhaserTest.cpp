@@ -111,3 +111,17 @@ TEST(Phaser, StageMemoriesDoNotStickAtSubnormalsOnSilenceWithoutFeedback) {
         EXPECT_FALSE(IsSubnormal(rig.E->PhaOutR));
     }
 }
+
+// The feedback's offset is skipped only where it cannot change the float: every float from far
+// below the threshold to far above it, both signs, against the sum in double.
+TEST(Phaser, FeedbackOffsetIsSkippedOnlyWhereItRoundsAway) {
+    int checked = 0;
+    for (float x = 0x1p-80f; x < 0x1p4f; x = std::nextafter(x, 1.0f) * 1.0001f) {
+        for (float v : {x, -x, std::nextafter(x, 0.0f), -std::nextafter(x, 0.0f)}) {
+            ASSERT_EQ(TPhaser::PlusTiny(v), float(double(v) + 1e-18)) << v;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100000);
+    EXPECT_EQ(TPhaser::PlusTiny(0.0f), float(1e-18));
+}
