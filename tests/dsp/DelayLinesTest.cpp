@@ -167,3 +167,25 @@ TEST(TDelayMono, StartsSilentAndANegativeCapacityGivesAnEmptyRing) {
     EXPECT_EQ(base.Output, 0.0f);  // the base class reads nothing
     EXPECT_EQ(TDelayMono(-3).Capacity(), 0);
 }
+
+// The stereo read gives each line what its own read gives, to the bit, with taps anywhere in
+// short rings (so near their ends, where the neighbours wrap, as often as not).
+TEST(Tdelay4p, StereoReadMatchesTheTwoMonoReads) {
+    TRandom rng(77);
+    for (int trial = 0; trial < 20000; ++trial) {
+        const int32_t length = 1 + rng.Below(12);
+        Tdelay4p l(length), r(length), monoL(length), monoR(length);
+        for (int32_t i = 0; i < length; ++i) {
+            l.Buffer[size_t(i)] = monoL.Buffer[size_t(i)] = rng.Uniform01() * 2.0f - 1.0f;
+            r.Buffer[size_t(i)] = monoR.Buffer[size_t(i)] = rng.Uniform01() * 2.0f - 1.0f;
+        }
+        const int32_t pos = rng.Below(length);
+        const TDelayTap tapL = SplitDelay(pos, length, rng.Uniform01() * float(length));
+        const TDelayTap tapR = trial % 2 ? tapL : SplitDelay(pos, length, rng.Uniform01() * float(length));
+        Tdelay4p::ReadPair(l, tapL, r, tapR);
+        monoL.Read(tapL);
+        monoR.Read(tapR);
+        ASSERT_EQ(l.Output, monoL.Output) << trial;
+        ASSERT_EQ(r.Output, monoR.Output) << trial;
+    }
+}
