@@ -234,7 +234,7 @@ template <int32_t Fx>
         ChunkWetR[size_t(i + j)] = WetR;
         ++j;
         selected = SelectedFx;
-    } while (i + j < m && EffectCase(selected) == Fx);
+    } while (i + j < m && StillSelected<Fx>(selected));
     EndSpanWritePositions<Fx>(j);
     Frame.CycleRestart = ChunkRestart[size_t(i + j)];   // as the last frame's check left it
     WriteOutputs(outL, outR, i, j);
@@ -276,6 +276,6 @@ void TFxEngine::ProcessFrames(const float* inL, const float* inR, float* outL, f
             default: i = RunSpan<kNoEffect>(chunkOutL, chunkOutR, i, m, selected); break;
             }
         }
-        SetFrameLfo(m - 1);   // the frame as the chunk's last frame left it
+        SetFrameFully(m - 1);
     }
 }

@@ -44,7 +44,7 @@ public:
 
     // Per-frame steps of the engine itself, in the order the loop runs them around the effects.
     // Frame k of the chunk: its input pair and working values, and what of the LFO and the cycle
-    // check the effect `Fx` reads (the LFO in full again at the end of each chunk).
+    // check the effect `Fx` reads.
     template <int32_t Fx>
     void ReadInputFrame(int32_t k);
     // The first frame of a span moves every write position; the later ones only those the
@@ -113,12 +113,15 @@ private:
     void ShapeLfo(int32_t from, int32_t to);
     // The cycle check that follows every ninth frame: what the next frames read as the flag.
     float CheckCycle();
-    void SetFrameLfo(int32_t k) {
+    // The frame as frame k of the chunk leaves it, in full.
+    void SetFrameFully(int32_t k) {
         const size_t c = size_t(k);
         Frame.LfoRawL = ChunkLfoL[c];
         Frame.LfoRawR = ChunkLfoR[c];
         Frame.LfoModL = ChunkModL[c];
         Frame.LfoModR = ChunkModR[c];
+        Frame.LfoAmp = LfoAmp;
+        Frame.SyncDelayLength = SyncDelayLength;
     }
     void RecordScope(int32_t m);
 
@@ -144,7 +147,7 @@ private:
 };
 
 // The effect index a selection runs as: itself, or kNoEffect outside 0..7.
-inline int32_t EffectCase(int32_t selected) {
+constexpr int32_t EffectCase(int32_t selected) {
     return selected >= 0 && selected < kEffectCount ? selected : kNoEffect;
 }
 
@@ -154,22 +157,41 @@ inline int32_t EffectCase(int32_t selected) {
 // clamp would still load every line with a +60 dBFS burst. The test is false for NaN.
 inline float InputOrSilence(float x) { return std::fabs(x) <= kInputBound ? x : 0.0f; }
 
-// The effects that sweep with the LFO, and the one that counts cycle starts.
+// What of the frame each effect's step reads besides its input pair, rates and write positions:
+// the frame loop fills in only that (and all of it at the end of each chunk).
+struct TFrameReads {
+    bool LfoRaw, LfoMod, LfoAmp, SyncDelay, Cycle;
+};
 template <int32_t Fx>
-constexpr bool kReadsLfo = Fx == 1 || Fx == 2 || Fx == 3;
+constexpr TFrameReads kFrameReads{Fx == 1, Fx == 2 || Fx == 3, Fx == 2 || Fx == 3, Fx == 0 || Fx == 6, Fx == 5};
 template <int32_t Fx>
-constexpr bool kReadsCycle = Fx == 5;
+constexpr bool kReadsLfo = kFrameReads<Fx>.LfoRaw || kFrameReads<Fx>.LfoMod;
+
+// Whether a selection read after a frame of a span of `Fx` keeps the span going.
+template <int32_t Fx>
+constexpr bool StillSelected(int32_t selected) {
+    if constexpr (Fx >= 0) return selected == Fx;
+    return EffectCase(selected) == kNoEffect;
+}
 
 template <int32_t Fx>
 inline void TFxEngine::ReadInputFrame(int32_t k) {
     const size_t c = size_t(k);
+    constexpr TFrameReads reads = kFrameReads<Fx>;
     Frame.InL = ChunkInL[c];
     Frame.InR = ChunkInR[c];
-    if constexpr (kReadsLfo<Fx>) SetFrameLfo(k);
-    if constexpr (kReadsCycle<Fx>) Frame.CycleRestart = ChunkRestart[c];
+    if constexpr (reads.LfoRaw) {
+        Frame.LfoRawL = ChunkLfoL[c];
+        Frame.LfoRawR = ChunkLfoR[c];
+    }
+    if constexpr (reads.LfoMod) {
+        Frame.LfoModL = ChunkModL[c];
+        Frame.LfoModR = ChunkModR[c];
+    }
+    if constexpr (reads.Cycle) Frame.CycleRestart = ChunkRestart[c];
     // The working values more than one effect reads, for this frame.
-    Frame.LfoAmp = LfoAmp;
-    Frame.SyncDelayLength = SyncDelayLength;
+    if constexpr (reads.LfoAmp) Frame.LfoAmp = LfoAmp;
+    if constexpr (reads.SyncDelay) Frame.SyncDelayLength = SyncDelayLength;
 }
 
 // The rings each effect's selected step reads.
