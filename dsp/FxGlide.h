@@ -7,6 +7,9 @@
 #include "dsp/Numbers.h"
 #include "dsp/Shared.h"
 
+#include <bit>
+#include <cstdint>
+
 // The delay follows the LFO's output B through a shaping polynomial. The lines record every frame;
 // the depth, the read and so the output pair only while selected. (The depth is taken from the LFO
 // of the frame that reads it, so working it out while deselected would change nothing.)
@@ -16,11 +19,11 @@ public:
         GliLineL.Write(f.PosSecond, f.InL);
         GliLineR.Write(f.PosSecond, f.InR);
 
-        const Wide x = f.LfoRawR, c1 = GliCtrl1, c2 = GliCtrl2;
+        const Wide x = f.LfoRawR;
+        const TShape& k = Shape(GliCtrl1, GliCtrl2);
         const Wide x2 = float(x * x);
         const Wide x3 = float(x2 * x);
-        const Wide s = 0.5 * x *
-                       (2.0 * c1 + c2 * x + (4.0 * c2 - 5.0 * c1 - 1.0) * x2 + (3.0 * c1 - 3.0 * c2 + 1.0) * x3);
+        const Wide s = 0.5 * x * (k.C0 + k.C1 * x + k.C2 * x2 + k.C3 * x3);
         const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
         GliDepth = float(h * Wide(float(GliAmp)));
         // Both channels read the same delay.
@@ -41,4 +44,21 @@ public:
 
     Tdelay4p GliLineL{kSecondLineLength}, GliLineR{kSecondLineLength};
     float GliDepth = 0;
+
+private:
+    // The shaping polynomial's coefficients, 2 c1, c2, 4 c2 - 5 c1 - 1 and 3 c1 - 3 c2 + 1, kept
+    // for the controls (by their bits) they were worked out from: the same doubles every frame.
+    struct TShape {
+        uint32_t Ctrl1Bits = 0, Ctrl2Bits = 0;
+        Wide C0 = 0.0, C1 = 0.0, C2 = -1.0, C3 = 1.0;
+    };
+    const TShape& Shape(float ctrl1, float ctrl2) {
+        const uint32_t b1 = std::bit_cast<uint32_t>(ctrl1), b2 = std::bit_cast<uint32_t>(ctrl2);
+        if (b1 != GliShape.Ctrl1Bits || b2 != GliShape.Ctrl2Bits) {
+            const Wide c1 = ctrl1, c2 = ctrl2;
+            GliShape = {b1, b2, 2.0 * c1, c2, 4.0 * c2 - 5.0 * c1 - 1.0, 3.0 * c1 - 3.0 * c2 + 1.0};
+        }
+        return GliShape;
+    }
+    TShape GliShape;
 };
