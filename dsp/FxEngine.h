@@ -134,10 +134,10 @@ private:
     // The output mix of the span's frames from k on, from the chunk's inputs and the wet pairs.
     void WriteOutputs(float* outL, float* outR, int32_t k, int32_t n);
 
-    // The chunk's inputs (taken as silence past the bound) and the wet pairs of its frames; its LFO phases (for the sample and
-    // hold, its outputs), the wave they are on and the first frame from which on they are shaped
-    // into LFO pairs, raw and as modulation; the cycle flag each frame reads (one more: what
-    // follows the last) and whether it starts a cycle.
+    // The chunk's inputs (taken as silence past the bound) and the wet pairs of its frames; its
+    // LFO phases (for the sample and hold, its outputs), the wave they are on and the first frame
+    // from which on they are shaped into LFO pairs, raw and as modulation; the cycle flag each
+    // frame reads (one more: what follows the last) and whether it starts a cycle.
     std::array<float, kSpanLength> ChunkInL{}, ChunkInR{}, ChunkWetL{}, ChunkWetR{};
     std::array<float, kSpanLength> ChunkPhaseL{}, ChunkPhaseR{};
     int32_t ChunkWave = 0, ChunkShapedFrom = 0;
