@@ -48,12 +48,13 @@ public:
         RngLowR.Output = 0.0f;
         RngOutL = ModL[size_t(n - 1)];
         RngOutR = ModR[size_t(n - 1)];
-        const Wide feedback = RngFeedback;
+        // A product of two floats is exact in double, so rounding it to float is the float product.
+        const float feedback = RngFeedback;
         const float *modL = ModL.data(), *modR = ModR.data();
         RecordRing(RngLineL.Buffer.data(), s.First.PosLong, s.First.RingLong, n,
-                   [=](int32_t j) { return float(Wide(modL[j]) * feedback); });
+                   [=](int32_t j) { return modL[j] * feedback; });
         RecordRing(RngLineR.Buffer.data(), s.First.PosLong, s.First.RingLong, n,
-                   [=](int32_t j) { return float(Wide(modR[j]) * feedback); });
+                   [=](int32_t j) { return modR[j] * feedback; });
     }
 
     TWetPair Wet() const { return {RngOutL, RngOutR}; }
@@ -105,20 +106,19 @@ private:
         const Wide x = Wide(in) + echo;
         return float(carrier * (x > 1.0 ? 1.0 : (x >= -1.0 ? x : -1.0)));
     }
-    // Modulate over a span with the echo cut after the first frame. The compiler keeps the clamp's
-    // branches (a compare may trap), so with SSE2 it is max then min: maxpd(x, -1) gives -1 for a
-    // NaN, as the branches do, and min(., 1) the upper bound.
+    // Modulate over a span with the echo cut after the first frame. With no echo the clamped input
+    // is a float, and the carrier times it, a product of two floats, rounds to the float product:
+    // four frames to an SSE register. The compiler keeps the clamp's branches (a compare may
+    // trap), so here it is max then min: maxps(x, -1) gives -1 for a NaN, as the branches do, and
+    // min(., 1) the upper bound. Adding +0 first turns -0 into +0, as the double sum does.
     static void ModulateSpan(const float* carriers, const float* in, Wide firstEcho, int32_t n, float* out) {
         out[0] = Modulate(carriers[0], in[0], firstEcho);
         int32_t j = 1;
 #if defined(__SSE2__)
-        const __m128d lo = _mm_set1_pd(-1.0), hi = _mm_set1_pd(1.0);
-        for (; j + 2 <= n; j += 2) {
-            const __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + j))));
-            const __m128d c = _mm_cvtps_pd(
-                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(carriers + j))));
-            const __m128d y = _mm_mul_pd(c, _mm_min_pd(_mm_max_pd(_mm_add_pd(x, _mm_setzero_pd()), lo), hi));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j), _mm_castps_si128(_mm_cvtpd_ps(y)));
+        const __m128 lo = _mm_set1_ps(-1.0f), hi = _mm_set1_ps(1.0f);
+        for (; j + 4 <= n; j += 4) {
+            const __m128 x = _mm_add_ps(_mm_loadu_ps(in + j), _mm_setzero_ps());
+            _mm_storeu_ps(out + j, _mm_mul_ps(_mm_loadu_ps(carriers + j), _mm_min_ps(_mm_max_ps(x, lo), hi)));
         }
 #endif
         for (; j < n; ++j) out[j] = Modulate(carriers[j], in[j], 0.0);
