@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+#include <iterator>
+
 #include <cmath>
 #include <vector>
 
@@ -97,27 +101,32 @@ TEST(Ringer, InputPlusFeedbackIsClampedBeforeModulation) {
 
 TEST(Ringer, DeselectedCutsTheReturnButKeepsRecording) {
     RingerRig rig;
-    Tune(rig, 0.5f);
+    Tune(rig, 0.37f);
     TRinger& e = *rig.E;
     rig.Run(3 * kDelay, 0.3f);   // some echo state in the filters
     const float y1 = e.RngLowL.Y1, back = e.RngLowL.Output;
     ASSERT_NE(back, 0.0f);
     Carrier ref;
     ref.Osc = e.RngOsc;
-    // Spans of the engine's length and a part of one.
+    // Spans of the engine's length and a part of one; inputs beyond the clamp, a negative zero
+    // and a tiny value among them.
     const int32_t frames = 2 * kSpanLength + 77;
+    const float pattern[] = {0.3f, -0.0f, -1.7f, 2.3f, 1e-30f, -0.45f, 0.999f, 0.05f, -1.0f, 0.7f, 0.0f};
     std::vector<float> in(static_cast<size_t>(frames));
-    for (int32_t i = 0; i < frames; ++i) in[size_t(i)] = float(i % 10) * 0.05f;
+    for (int32_t i = 0; i < frames; ++i) in[size_t(i)] = pattern[size_t(i) % std::size(pattern)] * (1.0f + float(i) * 1e-4f);
     const int32_t first = rig.F.PosLong + 1;
     rig.Deselected(in, in);
     EXPECT_EQ(e.RngLowL.Output, 0.0f);
+    const Wide feedback = 0.37f;
+    auto clamp = [](Wide x) { return x > 1.0 ? 1.0 : (x >= -1.0 ? x : -1.0); };
     for (int32_t i = 0; i < frames; ++i) {
         const float c = ref.Tick(440.0f);
         // The last selected frame's return is used once; then the dry input alone.
-        const float out = i == 0 ? float(Wide(c) * (Wide(in[0]) + Wide(back))) : float(Wide(c) * Wide(in[size_t(i)]));
-        ASSERT_EQ(e.RngLineL.Buffer[size_t((first + i) % rig.F.RingLong)], float(Wide(out) * 0.5)) << i;
+        const float out = float(Wide(c) * clamp(Wide(in[size_t(i)]) + (i == 0 ? Wide(back) : 0.0)));
+        const float recorded = e.RngLineL.Buffer[size_t((first + i) % rig.F.RingLong)];
+        ASSERT_EQ(std::bit_cast<uint32_t>(recorded), std::bit_cast<uint32_t>(float(Wide(out) * feedback))) << i;
         if (i == frames - 1) {
-            EXPECT_EQ(e.RngOutL, out);
+            EXPECT_EQ(std::bit_cast<uint32_t>(e.RngOutL), std::bit_cast<uint32_t>(out));
         }
     }
     EXPECT_EQ(e.RngOsc.Phase, ref.Osc.Phase);
