@@ -43,17 +43,10 @@ struct TFxFrame {
     }
     static constexpr int32_t kRingLong = 1, kRingFlanger = 2, kRingSecond = 4, kRingTenth = 8, kAllRings = 15;
 
-    // This frame's LFO pair, as the oscillator gave it (-1..1), and as the modulation the sweeps
-    // take (0..1, 1 at the oscillator's bottom).
-    void SetLfo(float rawL, float rawR) {
-        LfoRawL = rawL;
-        LfoRawR = rawR;
-        LfoModL = LfoMod(rawL);
-        LfoModR = LfoMod(rawR);
-    }
-    // 1 - (raw + 1) / 2. In float it rounds once, from a product that is exact: for every raw
-    // value from -1 to 1 this is the float the double expression rounds to (checked for all of
-    // them), and it vectorises four to a register.
+    // The modulation the sweeps take (0..1, 1 at the oscillator's bottom) for a raw LFO value
+    // (-1..1): 1 - (raw + 1) / 2. In float it rounds once, from a product that is exact: for every
+    // raw value from -1 to 1 this is the float the double expression rounds to (checked for all
+    // of them), and it vectorises four to a register.
     static float LfoMod(float raw) { return 0.5f - 0.5f * raw; }
 
     float InL = 0, InR = 0;
@@ -65,7 +58,8 @@ struct TFxFrame {
     // The block's rate and beat.
     int32_t SrInt = 0;
     float SamplesPerBeat = 0.0f;
-    // The LFO of this frame, and the working values more than one effect reads.
+    // The LFO pair of this frame, raw and as modulation, and the working values more than one
+    // effect reads.
     float LfoRawL = 0, LfoRawR = 0, LfoModL = 0, LfoModR = 0;
     float LfoAmp = 0.0f;
     int32_t SyncDelayLength = 0;

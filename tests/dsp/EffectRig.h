@@ -89,6 +89,9 @@ private:
     void TickLfo() {
         if (!LfoOn) return;
         Lfo.Tick(LfoWave, LfoRate, 0.5f, 0.0f, float(F.SrInt));
-        F.SetLfo(Lfo.OutA, Lfo.OutB);
+        F.LfoRawL = Lfo.OutA;
+        F.LfoRawR = Lfo.OutB;
+        F.LfoModL = TFxFrame::LfoMod(Lfo.OutA);
+        F.LfoModR = TFxFrame::LfoMod(Lfo.OutB);
     }
 };
