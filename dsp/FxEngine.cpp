@@ -206,6 +206,22 @@ void TFxEngine::WriteOutputs(float* outL, float* outR, int32_t k, int32_t n) {
     write(ChunkInR.data() + k, ChunkWetR.data() + k, outR + k);
 }
 
+template <int32_t Fx>
+int32_t TFxEngine::PlanAhead(int32_t k, int32_t m) {
+    TFxPlan plan;
+    plan.First = Frame;
+    plan.First.AdvanceRings<kRingsRead<Fx>>();
+    plan.First.LfoAmp = LfoAmp;
+    plan.Count = m - k < kPlanLength ? m - k : kPlanLength;
+    plan.LfoRawL = ChunkLfoL.data() + k;
+    plan.LfoRawR = ChunkLfoR.data() + k;
+    plan.LfoModL = ChunkModL.data() + k;
+    plan.LfoModR = ChunkModR.data() + k;
+    if constexpr (Fx == 1) Glide.Plan(plan);
+    if constexpr (Fx == 2) Flanger.Plan(plan);
+    return plan.Count;
+}
+
 // Flattened: every step is inlined, so the tests of the selection against the constant Fx fold away.
 template <int32_t Fx>
 [[gnu::flatten]] int32_t TFxEngine::RunSpan(float* outL, float* outR, int32_t i, int32_t m, int32_t& selected) {
@@ -216,14 +232,17 @@ template <int32_t Fx>
         }
     }
     TFxSpan span;
-    int32_t j = 0;
+    int32_t j = 0, planned = 0;
     do {
+        if constexpr (kPlansAhead<Fx>) {
+            if (j == planned) planned += PlanAhead<Fx>(i + j, m);
+        }
         ReadInputFrame<Fx>(i + j);
         AdvanceWritePositions<Fx>(j);
         if (j == 0) span.First = Frame;
         if constexpr (Fx == 0) Delay.Step(Frame);
-        if constexpr (Fx == 1) Glide.Step(Frame);
-        if constexpr (Fx == 2) Flanger.Step(Frame);
+        if constexpr (Fx == 1) Glide.StepPlanned(Frame);
+        if constexpr (Fx == 2) Flanger.StepPlanned(Frame);
         if constexpr (Fx == 3) Phaser.Step(Frame);
         if constexpr (Fx == 4) Decimator.Step(Frame);
         if constexpr (Fx == 5) Slicer.Step(Frame);

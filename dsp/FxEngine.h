@@ -130,6 +130,10 @@ private:
     // the selection read for that frame in `selected`.
     template <int32_t Fx>
     int32_t RunSpan(float* outL, float* outR, int32_t i, int32_t m, int32_t& selected);
+    // Has the selected effect `Fx` plan the chunk's frames from k on, up to kPlanLength of them
+    // (the LFO amount read once for them), before frame k runs. Returns how many it planned.
+    template <int32_t Fx>
+    int32_t PlanAhead(int32_t k, int32_t m);
 
     // The output mix of the span's frames from k on, from the chunk's inputs and the wet pairs.
     void WriteOutputs(float* outL, float* outR, int32_t k, int32_t n);
@@ -160,12 +164,17 @@ inline float InputOrSilence(float x) { return std::fabs(x) <= kInputBound ? x : 
 // What of the frame each effect's step reads besides its input pair, rates and write positions:
 // the frame loop fills in only that (and all of it at the end of each chunk).
 struct TFrameReads {
-    bool LfoRaw, LfoMod, LfoAmp, SyncDelay, Cycle;
+    bool LfoMod, LfoAmp, SyncDelay, Cycle;
 };
 template <int32_t Fx>
-constexpr TFrameReads kFrameReads{Fx == 1, Fx == 2 || Fx == 3, Fx == 2 || Fx == 3, Fx == 0 || Fx == 6, Fx == 5};
+constexpr TFrameReads kFrameReads{Fx == 3, Fx == 3, Fx == 0 || Fx == 6, Fx == 5};
+// The effects that read the LFO through plans: they work out their sweep's taps a batch of frames
+// ahead, off the frame loop's chain of dependent steps. (The phaser's frame is bound by its
+// feedback chain; planning its coefficients only adds to it.)
 template <int32_t Fx>
-constexpr bool kReadsLfo = kFrameReads<Fx>.LfoRaw || kFrameReads<Fx>.LfoMod;
+constexpr bool kPlansAhead = Fx == 1 || Fx == 2;
+template <int32_t Fx>
+constexpr bool kReadsLfo = kPlansAhead<Fx> || kFrameReads<Fx>.LfoMod;
 
 // Whether a selection read after a frame of a span of `Fx` keeps the span going.
 template <int32_t Fx>
@@ -180,10 +189,6 @@ inline void TFxEngine::ReadInputFrame(int32_t k) {
     constexpr TFrameReads reads = kFrameReads<Fx>;
     Frame.InL = ChunkInL[c];
     Frame.InR = ChunkInR[c];
-    if constexpr (reads.LfoRaw) {
-        Frame.LfoRawL = ChunkLfoL[c];
-        Frame.LfoRawR = ChunkLfoR[c];
-    }
     if constexpr (reads.LfoMod) {
         Frame.LfoModL = ChunkModL[c];
         Frame.LfoModR = ChunkModR[c];

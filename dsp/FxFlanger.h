@@ -8,20 +8,41 @@
 #include "dsp/Numbers.h"
 #include "dsp/Shared.h"
 
+#include <array>
+#include <cstdint>
+
 // Deselected, the lines keep recording with the last feedback sample held, so a constant offset
 // goes into them.
 class TFlanger final {
 public:
+    // One frame on its own.
     void Step(const TFxFrame& f) {
+        Plan(TFxPlan::Of(f));
+        StepPlanned(f);
+    }
+    // The sweep's taps for the plan's frames, worked out ahead of them: FlaDelay and the LFO amount
+    // are read once for them.
+    void Plan(const TFxPlan& p) {
+        const Wide delay = FlaDelay, amount = p.First.LfoAmp;
+        const int32_t ring = p.First.RingFlanger;
+        int32_t pos = p.First.PosFlanger;
+        for (int32_t j = 0; j < p.Count; ++j) {
+            const float dL = float(delay + delay * amount * (Wide(p.LfoModL[j]) - 1.0));
+            const float dR = float(delay + delay * amount * (Wide(p.LfoModR[j]) - 1.0));
+            FlaTapsL[size_t(j)] = SplitDelay(pos, ring, dL);
+            FlaTapsR[size_t(j)] = SplitDelay(pos, ring, dR);
+            TFxPlan::Next(pos, ring);
+        }
+        FlaPlanned = 0;
+    }
+    // The next planned frame.
+    void StepPlanned(const TFxFrame& f) {
         const Wide feedback = FlaFeedback;
         FlaLineL.Write(f.PosFlanger, PlusBack(f.InL, Wide(FlaBackL) * feedback));
         FlaLineR.Write(f.PosFlanger, PlusBack(f.InR, Wide(FlaBackR) * feedback));
 
-        const Wide delay = FlaDelay, amount = f.LfoAmp;
-        const float dL = float(delay + delay * amount * (Wide(f.LfoModL) - 1.0));
-        const float dR = float(delay + delay * amount * (Wide(f.LfoModR) - 1.0));
-        Tdelay4p::ReadPair(FlaLineL, SplitDelay(f.PosFlanger, f.RingFlanger, dL), FlaLineR,
-                           SplitDelay(f.PosFlanger, f.RingFlanger, dR));
+        const size_t k = size_t(FlaPlanned++);
+        Tdelay4p::ReadPair(FlaLineL, FlaTapsL[k], FlaLineR, FlaTapsR[k]);
         const float rate = float(f.SrInt);
         const float damp = FlaDamp;
         FlaLowL.Tick(FlaLineL.Output, damp, rate);
@@ -46,4 +67,9 @@ public:
     Tdelay4p FlaLineL{kFlangerLineLength}, FlaLineR{kFlangerLineLength};
     TLp1 FlaLowL, FlaLowR;
     float FlaBackL = 0, FlaBackR = 0;
+
+private:
+    // The planned frames' taps, and the next frame's place among them.
+    std::array<TDelayTap, kPlanLength> FlaTapsL{}, FlaTapsR{};
+    int32_t FlaPlanned = 0;
 };

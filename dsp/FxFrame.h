@@ -89,6 +89,25 @@ struct TFxSpan {
     TFxFrame First;
 };
 
+// The most frames a selected effect works out ahead at once (its sweep's taps or coefficients).
+constexpr int32_t kPlanLength = 64;
+
+// What a selected effect works out ahead from, for the next Count frames (1..kPlanLength): the
+// first of them as it will read the write positions of the rings its effect reads, the rates and
+// the LFO amount, and the LFO pair of each.
+struct TFxPlan {
+    TFxFrame First;
+    int32_t Count = 0;
+    const float *LfoRawL = nullptr, *LfoRawR = nullptr, *LfoModL = nullptr, *LfoModR = nullptr;
+
+    // The plan of one frame on its own.
+    static TFxPlan Of(const TFxFrame& f) { return {f, 1, &f.LfoRawL, &f.LfoRawR, &f.LfoModL, &f.LfoModR}; }
+    // A write position one frame on, as the frame steps it.
+    static void Next(int32_t& pos, int32_t ring) {
+        if (++pos >= ring) pos = 0;
+    }
+};
+
 // Writes value(j) for the span's frames j = 0..n-1 into a ring line from `pos` on, wrapping at
 // `length`: in runs of consecutive samples the compiler can vectorise.
 template <class Value>

@@ -7,6 +7,7 @@
 #include "dsp/Numbers.h"
 #include "dsp/Shared.h"
 
+#include <array>
 #include <bit>
 #include <cstdint>
 
@@ -15,20 +16,39 @@
 // of the frame that reads it, so working it out while deselected would change nothing.)
 class TGlide final {
 public:
+    // One frame on its own.
     void Step(const TFxFrame& f) {
+        Plan(TFxPlan::Of(f));
+        StepPlanned(f);
+    }
+    // The depth and tap of the plan's frames, worked out ahead of them: the controls and
+    // GliAmp are read once for them.
+    void Plan(const TFxPlan& p) {
+        const TShape& k = Shape(GliCtrl1, GliCtrl2);
+        const Wide amp = float(GliAmp), rate = p.First.SrInt;
+        const int32_t ring = p.First.RingSecond;
+        int32_t pos = p.First.PosSecond;
+        for (int32_t j = 0; j < p.Count; ++j) {
+            const Wide x = p.LfoRawR[j];
+            const Wide x2 = float(x * x);
+            const Wide x3 = float(x2 * x);
+            const Wide s = 0.5 * x * (k.C0 + k.C1 * x + k.C2 * x2 + k.C3 * x3);
+            const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
+            const float depth = float(h * amp);
+            GliDepths[size_t(j)] = depth;
+            // Both channels read the same delay.
+            GliTaps[size_t(j)] = SplitDelay(pos, ring, float(rate * Wide(depth)));
+            TFxPlan::Next(pos, ring);
+        }
+        GliPlanned = 0;
+    }
+    // The next planned frame.
+    void StepPlanned(const TFxFrame& f) {
         GliLineL.Write(f.PosSecond, f.InL);
         GliLineR.Write(f.PosSecond, f.InR);
-
-        const Wide x = f.LfoRawR;
-        const TShape& k = Shape(GliCtrl1, GliCtrl2);
-        const Wide x2 = float(x * x);
-        const Wide x3 = float(x2 * x);
-        const Wide s = 0.5 * x * (k.C0 + k.C1 * x + k.C2 * x2 + k.C3 * x3);
-        const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
-        GliDepth = float(h * Wide(float(GliAmp)));
-        // Both channels read the same delay.
-        const TDelayTap tap = SplitDelay(f.PosSecond, f.RingSecond, float(Wide(f.SrInt) * Wide(GliDepth)));
-        Tdelay4p::ReadPair(GliLineL, tap, GliLineR, tap);
+        const size_t k = size_t(GliPlanned++);
+        GliDepth = GliDepths[k];
+        Tdelay4p::ReadPair(GliLineL, GliTaps[k], GliLineR, GliTaps[k]);
     }
 
     void Deselected(const TFxSpan& s) {
@@ -61,4 +81,8 @@ private:
         return GliShape;
     }
     TShape GliShape;
+    // The planned frames' depths and taps, and the next frame's place among them.
+    std::array<float, kPlanLength> GliDepths{};
+    std::array<TDelayTap, kPlanLength> GliTaps{};
+    int32_t GliPlanned = 0;
 };

@@ -7,6 +7,8 @@
 #include "dsp/OscillosClass.h"
 #include "tests/support/Signals.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <tuple>
@@ -53,6 +55,34 @@ struct EffectRig {
         return OutL;
     }
     const std::vector<float>& Run(const std::vector<float>& in) { return Run(in, in); }
+    // The same frames with the effect's sweep planned kPlanLength frames ahead, as the engine
+    // plans it.
+    const std::vector<float>& RunPlanned(const std::vector<float>& l, const std::vector<float>& r) {
+        OutL.resize(l.size());
+        OutR.resize(l.size());
+        std::array<float, kPlanLength> rawL{}, rawR{}, modL{}, modR{};
+        for (size_t done = 0; done < l.size();) {
+            TFxPlan plan = TFxPlan::Of(F);
+            plan.First.Advance();
+            plan.Count = int32_t(std::min(l.size() - done, size_t(kPlanLength)));
+            for (size_t j = 0; j < size_t(plan.Count); ++j) {
+                TickLfo();
+                std::tie(rawL[j], rawR[j], modL[j], modR[j]) = std::tuple(F.LfoRawL, F.LfoRawR, F.LfoModL, F.LfoModR);
+            }
+            std::tie(plan.LfoRawL, plan.LfoRawR, plan.LfoModL, plan.LfoModR) =
+                std::tuple(rawL.data(), rawR.data(), modL.data(), modR.data());
+            E->Plan(plan);
+            for (int32_t j = 0; j < plan.Count; ++j, ++done) {
+                F.InL = l[done];
+                F.InR = r[done];
+                F.Advance();
+                E->StepPlanned(F);
+                const TWetPair wet = E->Wet();
+                std::tie(OutL[done], OutR[done]) = std::pair(wet.L, wet.R);
+            }
+        }
+        return OutL;
+    }
     // Frames of x on both channels while another effect is selected.
     void Deselected(int32_t frames, float x = 0.0f) {
         const std::vector<float> in(size_t(frames), x);

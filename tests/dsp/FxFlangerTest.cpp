@@ -119,3 +119,19 @@ TEST(Flanger, NoSubnormalsBuildUpInTheFeedbackOnSilence) {
         for (size_t i = 0; i < size_t(rig.F.RingFlanger); ++i) ASSERT_FALSE(IsSubnormal(e.FlaLineL.Buffer[i])) << i;
     }
 }
+
+TEST(Flanger, TapsPlannedAheadSoundAsFrameByFrame) {
+    // A deep, fast sweep down to no delay, round a 480-sample ring several times.
+    auto rig = [] {
+        FlangerRig r(30.0f, -0.9f, 3000.0f, 48000);
+        r.RunLfo(0, 40.0f);
+        r.F.LfoAmp = 1.0f;
+        return r;
+    };
+    FlangerRig byFrame = rig(), planned = rig();
+    const auto l = Noise(3000, 21), r = Noise(3000, 22);
+    byFrame.Run(l, r);
+    planned.RunPlanned(l, r);
+    EXPECT_EQ(planned.OutL, byFrame.OutL);
+    EXPECT_EQ(planned.OutR, byFrame.OutR);
+}

@@ -121,3 +121,22 @@ TEST(GlideDrift, SilenceAfterNoiseLeavesNoSubnormals) {
         EXPECT_FALSE(SubnormalAfterNoise(rig, rate, 3));
     }
 }
+
+TEST(GlideDrift, TapsPlannedAheadSoundAsFrameByFrame) {
+    // A fast sweep from no delay to 40 samples, round an 8000-sample ring.
+    auto rig = [] {
+        GlideRig r(8000);
+        r.RunLfo(0, 30.0f);
+        r.E->GliCtrl1 = 0.3f;
+        r.E->GliCtrl2 = 0.9f;
+        r.E->GliAmp = 0.005f;
+        return r;
+    };
+    GlideRig byFrame = rig(), planned = rig();
+    const auto l = Noise(9000, 23), r = Noise(9000, 24);
+    byFrame.Run(l, r);
+    planned.RunPlanned(l, r);
+    EXPECT_EQ(planned.OutL, byFrame.OutL);
+    EXPECT_EQ(planned.OutR, byFrame.OutR);
+    EXPECT_EQ(planned.E->GliDepth, byFrame.E->GliDepth);
+}
