@@ -8,6 +8,7 @@
 // more (always a whole number as a float) is reduced modulo length exactly and has no fraction.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -133,6 +134,22 @@ public:
     void Read(int32_t pos, int32_t length, float d) override { Read(SplitDelay(pos, length, d)); }
     void Read(const TDelayTap& tap) { Output = ReadLinear(Buffer.data(), tap); }
 };
+
+// The taps of a run of reads on one ring, worked out ahead, the whole-sample index and the fraction
+// each in an array of its own.
+template <size_t N>
+struct TTapRun {
+    TDelayTap operator[](size_t j) const { return {Index[j], Frac[j], Length}; }
+
+    std::array<int32_t, N> Index{};
+    std::array<float, N> Frac{};
+    int32_t Length = 1;   // the ring's, the same for every tap of the run
+};
+
+// SplitDelay for n frames in a row: frame j reads the delay d[j] at the write position `pos` has
+// stepped to j frames on round the ring of `length` (pos inside it). The taps go to index[j] and
+// frac[j]; the same taps exactly, four frames at a time where SSE2 has room for it.
+void SplitDelays(int32_t pos, int32_t length, const float* d, int32_t n, int32_t* index, float* frac);
 
 class Tdelay4p final : public TDelayMono {
 public:

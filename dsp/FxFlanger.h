@@ -24,15 +24,14 @@ public:
     // are read once for them.
     void Plan(const TFxPlan& p) {
         const Wide delay = FlaDelay, amount = p.First.LfoAmp;
-        const int32_t ring = p.First.RingFlanger;
-        int32_t pos = p.First.PosFlanger;
-        for (int32_t j = 0; j < p.Count; ++j) {
-            const float dL = float(delay + delay * amount * (Wide(p.LfoModL[j]) - 1.0));
-            const float dR = float(delay + delay * amount * (Wide(p.LfoModR[j]) - 1.0));
-            FlaTapsL[size_t(j)] = SplitDelay(pos, ring, dL);
-            FlaTapsR[size_t(j)] = SplitDelay(pos, ring, dR);
-            TFxPlan::Next(pos, ring);
-        }
+        const Wide sweep = delay * amount;
+        std::array<float, kPlanLength> dL, dR;
+        for (size_t j = 0; j < size_t(p.Count); ++j) dL[j] = float(delay + sweep * (Wide(p.LfoModL[j]) - 1.0));
+        for (size_t j = 0; j < size_t(p.Count); ++j) dR[j] = float(delay + sweep * (Wide(p.LfoModR[j]) - 1.0));
+        const int32_t ring = p.First.RingFlanger, pos = p.First.PosFlanger;
+        FlaTapsL.Length = FlaTapsR.Length = ring;
+        SplitDelays(pos, ring, dL.data(), p.Count, FlaTapsL.Index.data(), FlaTapsL.Frac.data());
+        SplitDelays(pos, ring, dR.data(), p.Count, FlaTapsR.Index.data(), FlaTapsR.Frac.data());
         FlaPlanned = 0;
     }
     // The next planned frame.
@@ -70,6 +69,6 @@ public:
 
 private:
     // The planned frames' taps, and the next frame's place among them.
-    std::array<TDelayTap, kPlanLength> FlaTapsL{}, FlaTapsR{};
+    TTapRun<kPlanLength> FlaTapsL, FlaTapsR;
     int32_t FlaPlanned = 0;
 };

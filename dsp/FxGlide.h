@@ -26,20 +26,20 @@ public:
     void Plan(const TFxPlan& p) {
         const TShape& k = Shape(GliCtrl1, GliCtrl2);
         const Wide amp = float(GliAmp), rate = p.First.SrInt;
-        const int32_t ring = p.First.RingSecond;
-        int32_t pos = p.First.PosSecond;
-        for (int32_t j = 0; j < p.Count; ++j) {
+        std::array<float, kPlanLength> delays;
+        for (size_t j = 0; j < size_t(p.Count); ++j) {
             const Wide x = p.LfoRawR[j];
             const Wide x2 = float(x * x);
             const Wide x3 = float(x2 * x);
             const Wide s = 0.5 * x * (k.C0 + k.C1 * x + k.C2 * x2 + k.C3 * x3);
             const Wide h = s > 1.0 ? 1.0 : (s >= 0.0 ? s : 0.0);   // a NaN shape falls to no delay
             const float depth = float(h * amp);
-            GliDepths[size_t(j)] = depth;
-            // Both channels read the same delay.
-            GliTaps[size_t(j)] = SplitDelay(pos, ring, float(rate * Wide(depth)));
-            TFxPlan::Next(pos, ring);
+            GliDepths[j] = depth;
+            delays[j] = float(rate * Wide(depth));
         }
+        // Both channels read the same delay.
+        GliTaps.Length = p.First.RingSecond;
+        SplitDelays(p.First.PosSecond, GliTaps.Length, delays.data(), p.Count, GliTaps.Index.data(), GliTaps.Frac.data());
         GliPlanned = 0;
     }
     // The next planned frame.
@@ -48,7 +48,8 @@ public:
         GliLineR.Write(f.PosSecond, f.InR);
         const size_t k = size_t(GliPlanned++);
         GliDepth = GliDepths[k];
-        Tdelay4p::ReadPair(GliLineL, GliTaps[k], GliLineR, GliTaps[k]);
+        const TDelayTap tap = GliTaps[k];
+        Tdelay4p::ReadPair(GliLineL, tap, GliLineR, tap);
     }
 
     void Deselected(const TFxSpan& s) {
@@ -83,6 +84,6 @@ private:
     TShape GliShape;
     // The planned frames' depths and taps, and the next frame's place among them.
     std::array<float, kPlanLength> GliDepths{};
-    std::array<TDelayTap, kPlanLength> GliTaps{};
+    TTapRun<kPlanLength> GliTaps;
     int32_t GliPlanned = 0;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -187,5 +188,35 @@ TEST(Tdelay4p, StereoReadMatchesTheTwoMonoReads) {
         monoR.Read(tapR);
         ASSERT_EQ(l.Output, monoL.Output) << trial;
         ASSERT_EQ(r.Output, monoR.Output) << trial;
+    }
+}
+
+TEST(TDelayMono, SplittingARunOfDelaysMatchesSplittingEachFrame) {
+    // Runs across the ring's end, with delays inside the ring, on its edges and outside it
+    // (negative, past it, huge, infinite, NaN) scattered among them.
+    TRandom rng(77);
+    const float odd[] = {-1.0f, -0.0f, 0.0f, 1e-30f, std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity(), 3e9f};
+    for (int trial = 0; trial < 2000; ++trial) {
+        const int32_t length = trial < 40 ? 1 + trial % 6 : 1 + rng.Below(600);
+        const int32_t pos = rng.Below(length), n = 1 + rng.Below(64);
+        std::vector<float> d(static_cast<size_t>(n));
+        for (size_t j = 0; j < d.size(); ++j) {
+            const int32_t pick = rng.Below(10);
+            d[j] = pick < 6    ? rng.Uniform01() * float(length)
+                   : pick == 6 ? float(length)
+                   : pick == 7 ? float(length) * (1.0f + rng.Uniform01())
+                               : odd[size_t(rng.Below(7))];
+        }
+        std::vector<int32_t> index(d.size());
+        std::vector<float> frac(d.size());
+        SplitDelays(pos, length, d.data(), n, index.data(), frac.data());
+        int32_t p = pos;
+        for (size_t j = 0; j < d.size(); ++j) {
+            const TDelayTap tap = SplitDelay(p, length, d[j]);
+            ASSERT_EQ(index[j], tap.Index) << "trial " << trial << " frame " << j << " d " << d[j];
+            ASSERT_EQ(std::bit_cast<uint32_t>(frac[j]), std::bit_cast<uint32_t>(tap.Frac)) << "trial " << trial;
+            if (++p >= length) p = 0;
+        }
     }
 }
