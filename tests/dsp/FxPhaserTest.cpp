@@ -125,3 +125,41 @@ TEST(Phaser, FeedbackOffsetIsSkippedOnlyWhereItRoundsAway) {
     EXPECT_GT(checked, 100000);
     EXPECT_EQ(TPhaser::PlusTiny(0.0f), float(1e-18));
 }
+
+// Both channels run side by side: each must still be its own chain of all-passes, as the building
+// block ticks it, at every depth (and depths outside 0..5, which clamp) and with the channels'
+// inputs, sweeps and feedback paths apart.
+TEST(Phaser, EachChannelIsItsOwnChainOfAllPassesAtEveryDepth) {
+    const auto l = Noise(600, 31), r = Noise(600, 32, 0.5f);
+    for (int32_t depth : {-1, 0, 1, 2, 3, 4, 5, 9}) {
+        SCOPED_TRACE(depth);
+        PhaserRig rig(700.0f, depth, -0.7f);
+        rig.LfoOn = false;   // the sweeps set below, a different one on each channel
+        rig.F.LfoAmp = 0.9f;
+        std::array<TAp11, kPhaserStages> refL{}, refR{};
+        float outL = 0.0f, outR = 0.0f;
+        const int32_t last = depth < 0 ? 0 : (depth > 5 ? 5 : depth);
+        for (size_t n = 0; n < l.size(); ++n) {
+            rig.F.LfoModL = float(n % 100) / 100.0f;
+            rig.F.LfoModR = float(n % 37) / 37.0f;
+            rig.Frame(l[n], r[n]);
+            auto chain = [&](std::array<TAp11, kPhaserStages>& ref, float in, float freq, float& out) {
+                const float coef = TAp11::Coefficient(float(double(freq) * double(rig.E->PhaOmega)));
+                float x = float(double(in) + double(out) * double(-0.7f) + 1e-18);
+                for (size_t i = 0; i <= size_t(last); ++i) {
+                    ref[i].TickWith(x, coef);
+                    x = ref[i].Output;
+                }
+                out = float(double(x) + 1e-18);
+            };
+            chain(refL, l[n], rig.E->PhaFreqL, outL);
+            chain(refR, r[n], rig.E->PhaFreqR, outR);
+            ASSERT_EQ(rig.E->PhaOutL, outL) << n;
+            ASSERT_EQ(rig.E->PhaOutR, outR) << n;
+            for (size_t i = 0; i < size_t(kPhaserStages); ++i) {
+                ASSERT_EQ(rig.E->PhaStagesL[i].State, refL[i].State);
+                ASSERT_EQ(rig.E->PhaStagesR[i].State, refR[i].State);
+            }
+        }
+    }
+}
