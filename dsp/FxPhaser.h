@@ -25,25 +25,41 @@ class TPhaser final {
 public:
     void Step(const TFxFrame& f) {
         const Wide freq = PhaFreq, amount = f.LfoAmp;
-        PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModL) - 1.0));
-        PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModR) - 1.0));
-
         const int32_t rate = f.SrInt;
         if (rate != PhaOmegaRate) {
             PhaOmega = float(6.2831853071795 / Wide(rate));
             PhaOmegaRate = rate;
         }
-        // Every stage of a channel has the same break frequency, so the same coefficient.
-        const float coefL = TAp11::Coefficient(float(Wide(PhaFreqL) * Wide(PhaOmega)));
-        const float coefR = TAp11::Coefficient(float(Wide(PhaFreqR) * Wide(PhaOmega)));
         const Wide feedback = PhaFeedback;
         int32_t last = PhaDepth;
         last = last < 0 ? 0 : (last >= kPhaserStages ? kPhaserStages - 1 : last);
+        // The all-passes add no offset of their own: without feedback, silence would decay their
+        // memories into subnormals, so the chain input carries the same 1e-18 as the output.
 #if defined(__SSE2__)
         // Both channels side by side, lane 0 the left: the same operations in the same order on
-        // each, so the same roundings, in half the instructions.
+        // each, so the same roundings, in about half the instructions. The frame is bound by its
+        // chain of stages; the fewer instructions around it, the more of the next frame overlaps.
         auto pair = [](float l, float r) { return _mm_unpacklo_ps(_mm_set_ss(l), _mm_set_ss(r)); };
-        const __m128d c = _mm_cvtps_pd(pair(coefL, coefR)), minusC = _mm_sub_pd(_mm_setzero_pd(), c);
+        auto left = [](__m128 v) { return _mm_cvtss_f32(v); };
+        auto right = [](__m128 v) { return _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1)); };
+        const __m128d one = _mm_set1_pd(1.0);
+        // The swept frequencies, clamped as ClampPhaserFreq does (a NaN fails both tests).
+        const __m128d swept = _mm_add_pd(_mm_set1_pd(freq), _mm_mul_pd(_mm_set1_pd(freq * amount),
+                                                                        _mm_sub_pd(_mm_cvtps_pd(pair(f.LfoModL, f.LfoModR)), one)));
+        const __m128 above = _mm_castpd_ps(_mm_cmpgt_pd(swept, _mm_set1_pd(16000.0)));
+        const __m128 inside = _mm_castpd_ps(_mm_cmpge_pd(swept, one));
+        auto select = [](__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); };
+        // The double masks' low words line up with the two floats cvtpd_ps leaves in the low lanes.
+        const __m128 lanes = _mm_shuffle_ps(above, inside, 0x88), aboveF = _mm_movelh_ps(lanes, lanes),
+                     insideF = _mm_movehl_ps(lanes, lanes);
+        const __m128 freqs = select(aboveF, _mm_set1_ps(16000.0f), select(insideF, _mm_cvtpd_ps(swept), _mm_set1_ps(1.0f)));
+        PhaFreqL = left(freqs);
+        PhaFreqR = right(freqs);
+        // Every stage of a channel has the same break frequency, so the same coefficient.
+        const __m128d g = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(freqs), _mm_set1_pd(Wide(PhaOmega)))));
+        const __m128 coefs = _mm_cvtpd_ps(_mm_div_pd(_mm_sub_pd(one, g), _mm_add_pd(one, g)));
+        const float coefL = left(coefs), coefR = right(coefs);
+        const __m128d c = _mm_cvtps_pd(coefs), minusC = _mm_sub_pd(_mm_setzero_pd(), c);
         __m128 x = _mm_cvtpd_ps(_mm_add_pd(
             _mm_add_pd(_mm_cvtps_pd(pair(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(pair(PhaOutL, PhaOutR)), _mm_set1_pd(feedback))),
             _mm_set1_pd(1e-18)));
@@ -54,24 +70,29 @@ public:
             const __m128 state = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(out), c), in));
             l.Coef = coefL;
             r.Coef = coefR;
-            l.Output = _mm_cvtss_f32(out);
-            r.Output = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-            l.State = _mm_cvtss_f32(state);
-            r.State = _mm_cvtss_f32(_mm_shuffle_ps(state, state, 1));
+            l.Output = left(out);
+            r.Output = right(out);
+            l.State = left(state);
+            r.State = right(state);
             x = out;
         }
+        PhaOutL = PlusTiny(left(x));
+        PhaOutR = PlusTiny(right(x));
 #else
-        // The all-passes add no offset of their own: without feedback, silence would decay their
-        // memories into subnormals, so the chain input carries the same 1e-18 as the output.
+        PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModL) - 1.0));
+        PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModR) - 1.0));
+        // Every stage of a channel has the same break frequency, so the same coefficient.
+        const float coefL = TAp11::Coefficient(float(Wide(PhaFreqL) * Wide(PhaOmega)));
+        const float coefR = TAp11::Coefficient(float(Wide(PhaFreqR) * Wide(PhaOmega)));
         PhaStagesL[0].TickWith(float(Wide(f.InL) + Wide(PhaOutL) * feedback + 1e-18), coefL);
         PhaStagesR[0].TickWith(float(Wide(f.InR) + Wide(PhaOutR) * feedback + 1e-18), coefR);
         for (size_t i = 1; i <= size_t(last); ++i) {
             PhaStagesL[i].TickWith(PhaStagesL[i - 1].Output, coefL);
             PhaStagesR[i].TickWith(PhaStagesR[i - 1].Output, coefR);
         }
-#endif
         PhaOutL = PlusTiny(PhaStagesL[size_t(last)].Output);
         PhaOutR = PlusTiny(PhaStagesR[size_t(last)].Output);
+#endif
     }
 
     // x + 1e-18 rounded to float. From 2^-30 up, 1e-18 is far under half the float's last place,
