@@ -15,6 +15,7 @@
 
 #include "dsp/ConvertersClass.h"
 #include "dsp/Numbers.h"
+#include "dsp/Pairs.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -160,18 +161,21 @@ public:
     // arithmetic side by side in one register where SSE2 has room for it (the same operations in
     // the same order on each, so the same roundings).
     static void ReadPair(Tdelay4p& l, const TDelayTap& tapL, Tdelay4p& r, const TDelayTap& tapR);
+#if defined(__SSE2__)
+    // The same pair of reads, left in a register and the outputs left alone.
+    static __m128 InterpolatePair(const Tdelay4p& l, const TDelayTap& tapL, const Tdelay4p& r, const TDelayTap& tapR);
+#endif
 };
 
-inline void Tdelay4p::ReadPair(Tdelay4p& l, const TDelayTap& tapL, Tdelay4p& r, const TDelayTap& tapR) {
 #if defined(__SSE2__)
+inline __m128 Tdelay4p::InterpolatePair(const Tdelay4p& l, const TDelayTap& tapL, const Tdelay4p& r,
+                                        const TDelayTap& tapR) {
     // Away from the ring's ends no neighbour wraps.
     if (tapL.Index >= 2 && tapL.Index + 1 < tapL.Length && tapR.Index >= 2 && tapR.Index + 1 < tapR.Length) {
         // One sample at a time: a wide load over a sample the frame has just written would wait
         // for the write to reach the cache.
         const float *pl = l.Buffer.data() + tapL.Index, *pr = r.Buffer.data() + tapR.Index;
-        auto pair = [](const float* a, const float* b) {
-            return _mm_cvtps_pd(_mm_unpacklo_ps(_mm_load_ss(a), _mm_load_ss(b)));
-        };
+        auto pair = [](const float* a, const float* b) { return _mm_cvtps_pd(PairOf(*a, *b)); };
         const __m128d ym1 = pair(pl + 1, pr + 1), y0 = pair(pl, pr), y1 = pair(pl - 1, pr - 1), y2 = pair(pl - 2, pr - 2);
         const __m128d f = _mm_set_pd(Wide(tapR.Frac), Wide(tapL.Frac));
         const __m128d a = _mm_add_pd(_mm_sub_pd(_mm_mul_pd(_mm_set1_pd(3.0), _mm_sub_pd(y0, y1)), ym1), y2);
@@ -180,13 +184,19 @@ inline void Tdelay4p::ReadPair(Tdelay4p& l, const TDelayTap& tapL, Tdelay4p& r, 
                        _mm_mul_pd(_mm_set1_pd(5.0), y0)),
             y2);
         const __m128d inner = _mm_add_pd(_mm_sub_pd(y1, ym1), _mm_mul_pd(f, _mm_add_pd(b, _mm_mul_pd(f, a))));
-        const __m128d y = _mm_add_pd(y0, _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(0.5), f), inner));
-        const __m128 out = _mm_cvtpd_ps(y);
-        l.Output = _mm_cvtss_f32(out);
-        r.Output = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-        return;
+        return _mm_cvtpd_ps(_mm_add_pd(y0, _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(0.5), f), inner)));
     }
+    return PairOf(ReadHermite(l.Buffer.data(), tapL), ReadHermite(r.Buffer.data(), tapR));
+}
 #endif
+
+inline void Tdelay4p::ReadPair(Tdelay4p& l, const TDelayTap& tapL, Tdelay4p& r, const TDelayTap& tapR) {
+#if defined(__SSE2__)
+    const __m128 out = InterpolatePair(l, tapL, r, tapR);
+    l.Output = LeftOf(out);
+    r.Output = RightOf(out);
+#else
     l.Read(tapL);
     r.Read(tapR);
+#endif
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "dsp/Numbers.h"
+#include "dsp/Pairs.h"
 
 // The float nearest 1e-18: the all-pass starts its memories here rather than at zero.
 inline constexpr float TinyStart = std::bit_cast<float>(0x219392EFu);
@@ -55,6 +56,27 @@ public:
         SettledX1 = still ? in : ~in;   // ~in: a pattern X1 does not hold, so no match
         SettledY1 = y1;
     }
+
+#if defined(__SSE2__)
+    // A stereo pair of filters ticked on the same cutoff with the input pair in a register: what
+    // Tick gives each, both channels' arithmetic side by side; the output pair is returned too.
+    static __m128 TickPair(TLp1& l, TLp1& r, __m128 input, float cutoff, float sampleRate) {
+        if (cutoff != l.LastCutoff) l.SetCutoff(cutoff, sampleRate);
+        if (cutoff != r.LastCutoff) r.SetCutoff(cutoff, sampleRate);
+        const __m128d in = _mm_cvtps_pd(input), b = _mm_set_pd(r.WideB, l.WideB);
+        const __m128d y = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_add_pd(in, _mm_set1_pd(1e-18)), b),
+                                                _mm_mul_pd(_mm_set_pd(r.WideX1, l.WideX1), b)),
+                                     _mm_mul_pd(_mm_cvtps_pd(PairOf(l.Y1, r.Y1)), _mm_set_pd(r.WideA1, l.WideA1)));
+        const __m128 out = _mm_cvtpd_ps(y);
+        l.Output = l.Y1 = LeftOf(out);
+        r.Output = r.Y1 = RightOf(out);
+        l.X1 = LeftOf(input);
+        r.X1 = RightOf(input);
+        _mm_storel_pd(&l.WideX1, in);
+        _mm_storeh_pd(&r.WideX1, in);
+        return out;
+    }
+#endif
 
     float B = 0, A1 = 0, K = 0, W = 0, Norm = 0, X1 = 0, Y1 = 0, LastCutoff = -1.0f, Output = 0;
 

@@ -37,18 +37,32 @@ public:
     // The next planned frame.
     void StepPlanned(const TFxFrame& f) {
         const Wide feedback = FlaFeedback;
-        FlaLineL.Write(f.PosFlanger, PlusBack(f.InL, Wide(FlaBackL) * feedback));
-        FlaLineR.Write(f.PosFlanger, PlusBack(f.InR, Wide(FlaBackR) * feedback));
-
-        const size_t k = size_t(FlaPlanned++);
-        Tdelay4p::ReadPair(FlaLineL, FlaTapsL[k], FlaLineR, FlaTapsR[k]);
+        const TDelayTap tapL = FlaTapsL[size_t(FlaPlanned)], tapR = FlaTapsR[size_t(FlaPlanned)];
+        ++FlaPlanned;
         const float rate = float(f.SrInt);
         const float damp = FlaDamp;
+#if defined(__SSE2__)
+        // Both channels side by side, lane 0 the left, from the feedback to the low-passes.
+        const __m128 written = _mm_cvtpd_ps(_mm_add_pd(
+            _mm_cvtps_pd(PairOf(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(PairOf(FlaBackL, FlaBackR)), _mm_set1_pd(feedback))));
+        FlaLineL.Write(f.PosFlanger, LeftOf(written));
+        FlaLineR.Write(f.PosFlanger, RightOf(written));
+        const __m128 read = Tdelay4p::InterpolatePair(FlaLineL, tapL, FlaLineR, tapR);
+        FlaLineL.Output = LeftOf(read);
+        FlaLineR.Output = RightOf(read);
+        const __m128 back = TLp1::TickPair(FlaLowL, FlaLowR, read, damp, rate);
+        // Written next frame: each pass round the loop takes the read delay plus one sample.
+        FlaBackL = LeftOf(back);
+        FlaBackR = RightOf(back);
+#else
+        FlaLineL.Write(f.PosFlanger, PlusBack(f.InL, Wide(FlaBackL) * feedback));
+        FlaLineR.Write(f.PosFlanger, PlusBack(f.InR, Wide(FlaBackR) * feedback));
+        Tdelay4p::ReadPair(FlaLineL, tapL, FlaLineR, tapR);
         FlaLowL.Tick(FlaLineL.Output, damp, rate);
         FlaLowR.Tick(FlaLineR.Output, damp, rate);
-        // Written next frame: each pass round the loop takes the read delay plus one sample.
         FlaBackL = FlaLowL.Output;
         FlaBackR = FlaLowR.Output;
+#endif
     }
 
     void Deselected(const TFxSpan& s) {

@@ -102,10 +102,6 @@ struct TFxPlan {
 
     // The plan of one frame on its own.
     static TFxPlan Of(const TFxFrame& f) { return {f, 1, &f.LfoRawL, &f.LfoRawR, &f.LfoModL, &f.LfoModR}; }
-    // A write position one frame on, as the frame steps it.
-    static void Next(int32_t& pos, int32_t ring) {
-        if (++pos >= ring) pos = 0;
-    }
 };
 
 // Writes value(j) for the span's frames j = 0..n-1 into a ring line from `pos` on, wrapping at

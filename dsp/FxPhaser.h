@@ -5,14 +5,12 @@
 #include "dsp/FiltresClass.h"
 #include "dsp/FxFrame.h"
 #include "dsp/Numbers.h"
+#include "dsp/Pairs.h"
 #include "dsp/Shared.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 constexpr int32_t kPhaserStages = 6;
 
@@ -39,13 +37,10 @@ public:
         // Both channels side by side, lane 0 the left: the same operations in the same order on
         // each, so the same roundings, in about half the instructions. The frame is bound by its
         // chain of stages; the fewer instructions around it, the more of the next frame overlaps.
-        auto pair = [](float l, float r) { return _mm_unpacklo_ps(_mm_set_ss(l), _mm_set_ss(r)); };
-        auto left = [](__m128 v) { return _mm_cvtss_f32(v); };
-        auto right = [](__m128 v) { return _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1)); };
         const __m128d one = _mm_set1_pd(1.0);
         // The swept frequencies, clamped as ClampPhaserFreq does (a NaN fails both tests).
         const __m128d swept = _mm_add_pd(_mm_set1_pd(freq), _mm_mul_pd(_mm_set1_pd(freq * amount),
-                                                                        _mm_sub_pd(_mm_cvtps_pd(pair(f.LfoModL, f.LfoModR)), one)));
+                                                                        _mm_sub_pd(_mm_cvtps_pd(PairOf(f.LfoModL, f.LfoModR)), one)));
         const __m128 above = _mm_castpd_ps(_mm_cmpgt_pd(swept, _mm_set1_pd(16000.0)));
         const __m128 inside = _mm_castpd_ps(_mm_cmpge_pd(swept, one));
         auto select = [](__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); };
@@ -53,31 +48,31 @@ public:
         const __m128 lanes = _mm_shuffle_ps(above, inside, 0x88), aboveF = _mm_movelh_ps(lanes, lanes),
                      insideF = _mm_movehl_ps(lanes, lanes);
         const __m128 freqs = select(aboveF, _mm_set1_ps(16000.0f), select(insideF, _mm_cvtpd_ps(swept), _mm_set1_ps(1.0f)));
-        PhaFreqL = left(freqs);
-        PhaFreqR = right(freqs);
+        PhaFreqL = LeftOf(freqs);
+        PhaFreqR = RightOf(freqs);
         // Every stage of a channel has the same break frequency, so the same coefficient.
         const __m128d g = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(freqs), _mm_set1_pd(Wide(PhaOmega)))));
         const __m128 coefs = _mm_cvtpd_ps(_mm_div_pd(_mm_sub_pd(one, g), _mm_add_pd(one, g)));
-        const float coefL = left(coefs), coefR = right(coefs);
+        const float coefL = LeftOf(coefs), coefR = RightOf(coefs);
         const __m128d c = _mm_cvtps_pd(coefs), minusC = _mm_sub_pd(_mm_setzero_pd(), c);
         __m128 x = _mm_cvtpd_ps(_mm_add_pd(
-            _mm_add_pd(_mm_cvtps_pd(pair(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(pair(PhaOutL, PhaOutR)), _mm_set1_pd(feedback))),
+            _mm_add_pd(_mm_cvtps_pd(PairOf(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(PairOf(PhaOutL, PhaOutR)), _mm_set1_pd(feedback))),
             _mm_set1_pd(1e-18)));
         for (size_t i = 0; i <= size_t(last); ++i) {
             TAp11 &l = PhaStagesL[i], &r = PhaStagesR[i];
             const __m128d in = _mm_cvtps_pd(x);
-            const __m128 out = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(minusC, in), _mm_cvtps_pd(pair(l.State, r.State))));
+            const __m128 out = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(minusC, in), _mm_cvtps_pd(PairOf(l.State, r.State))));
             const __m128 state = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(out), c), in));
             l.Coef = coefL;
             r.Coef = coefR;
-            l.Output = left(out);
-            r.Output = right(out);
-            l.State = left(state);
-            r.State = right(state);
+            l.Output = LeftOf(out);
+            r.Output = RightOf(out);
+            l.State = LeftOf(state);
+            r.State = RightOf(state);
             x = out;
         }
-        PhaOutL = PlusTiny(left(x));
-        PhaOutR = PlusTiny(right(x));
+        PhaOutL = PlusTiny(LeftOf(x));
+        PhaOutR = PlusTiny(RightOf(x));
 #else
         PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModL) - 1.0));
         PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModR) - 1.0));

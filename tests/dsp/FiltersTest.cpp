@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 
 #include "dsp/Random.h"
 
@@ -189,3 +190,23 @@ TEST(TLp1, HeldTicksLeaveWhatTicksLeave) {
     run(1000, -0.0f, 30.0f);
     run(1000, 0.0f, 30.0f);
 }
+
+#if defined(__SSE2__)
+TEST(TLp1, PairedTicksLeaveWhatTicksLeave) {
+    TLp1 l, r, pairL, pairR;
+    TRandom rng(5);
+    for (int i = 0; i < 3000; ++i) {
+        const float inL = rng.Uniform01() * 2.0f - 1.0f, inR = i % 3 == 0 ? 0.0f : rng.Uniform01() * 1e-30f;
+        const float cutoff = i < 1000 ? 9000.0f : (i < 2000 ? 150.0f : 0.0f);
+        l.Tick(inL, cutoff, Rate);
+        r.Tick(inR, cutoff, Rate);
+        const __m128 out = TLp1::TickPair(pairL, pairR, PairOf(inL, inR), cutoff, Rate);
+        for (const auto& [one, paired, lane] : {std::tuple(&l, &pairL, LeftOf(out)), std::tuple(&r, &pairR, RightOf(out))}) {
+            ASSERT_EQ(std::bit_cast<uint32_t>(paired->Output), std::bit_cast<uint32_t>(one->Output)) << i;
+            ASSERT_EQ(std::bit_cast<uint32_t>(lane), std::bit_cast<uint32_t>(one->Output)) << i;
+            ASSERT_EQ(std::bit_cast<uint32_t>(paired->X1), std::bit_cast<uint32_t>(one->X1)) << i;
+            ASSERT_EQ(paired->B, one->B);
+        }
+    }
+}
+#endif
