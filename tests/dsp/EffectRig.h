@@ -125,3 +125,13 @@ private:
         F.LfoModR = TFxFrame::LfoMod(Lfo.OutB);
     }
 };
+
+// Two rigs made alike run the same frames, one frame by frame and one with its sweep planned ahead
+// (for effects that plan): {by frame, planned}.
+template <class Make>
+auto RunByFrameAndPlanned(Make make, const std::vector<float>& l, const std::vector<float>& r) {
+    auto byFrame = make(), planned = make();
+    byFrame.Run(l, r);
+    planned.RunPlanned(l, r);
+    return std::pair(std::move(byFrame), std::move(planned));
+}

@@ -128,10 +128,7 @@ TEST(Flanger, TapsPlannedAheadSoundAsFrameByFrame) {
         r.F.LfoAmp = 1.0f;
         return r;
     };
-    FlangerRig byFrame = rig(), planned = rig();
-    const auto l = Noise(3000, 21), r = Noise(3000, 22);
-    byFrame.Run(l, r);
-    planned.RunPlanned(l, r);
+    const auto [byFrame, planned] = RunByFrameAndPlanned(rig, Noise(3000, 21), Noise(3000, 22));
     EXPECT_EQ(planned.OutL, byFrame.OutL);
     EXPECT_EQ(planned.OutR, byFrame.OutR);
 }

@@ -132,10 +132,7 @@ TEST(GlideDrift, TapsPlannedAheadSoundAsFrameByFrame) {
         r.E->GliAmp = 0.005f;
         return r;
     };
-    GlideRig byFrame = rig(), planned = rig();
-    const auto l = Noise(9000, 23), r = Noise(9000, 24);
-    byFrame.Run(l, r);
-    planned.RunPlanned(l, r);
+    const auto [byFrame, planned] = RunByFrameAndPlanned(rig, Noise(9000, 23), Noise(9000, 24));
     EXPECT_EQ(planned.OutL, byFrame.OutL);
     EXPECT_EQ(planned.OutR, byFrame.OutR);
     EXPECT_EQ(planned.E->GliDepth, byFrame.E->GliDepth);
