@@ -58,23 +58,36 @@ public:
     }
 
 #if defined(__SSE2__)
-    // A stereo pair of filters ticked on the same cutoff with the input pair in a register: what
-    // Tick gives each, both channels' arithmetic side by side; the output pair is returned too.
-    static __m128 TickPair(TLp1& l, TLp1& r, __m128 input, float cutoff, float sampleRate) {
-        if (cutoff != l.LastCutoff) l.SetCutoff(cutoff, sampleRate);
+    // What a stereo pair of filters carries from tick to tick (the last input, widened, and the
+    // last output), held in registers over a run of ticks: LoadPair, TickPair per tick, StorePair
+    // before anything else reads the filters.
+    struct TPairState {
+        __m128d WideX1;
+        __m128 Y1;
+    };
+    static TPairState LoadPair(const TLp1& l, const TLp1& r) {
+        return {_mm_set_pd(r.WideX1, l.WideX1), PairOf(l.Y1, r.Y1)};
+    }
+    static void StorePair(TLp1& l, TLp1& r, const TPairState& s) {
+        l.Output = l.Y1 = LeftOf(s.Y1);
+        r.Output = r.Y1 = RightOf(s.Y1);
+        _mm_storel_pd(&l.WideX1, s.WideX1);
+        _mm_storeh_pd(&r.WideX1, s.WideX1);
+        l.X1 = float(l.WideX1);   // a widened float: exact
+        r.X1 = float(r.WideX1);
+    }
+    // Both filters ticked on the same cutoff, the input pair in a register: what Tick gives each,
+    // both channels' arithmetic side by side. Returns the output pair.
+    static __m128 TickPair(TLp1& l, TLp1& r, TPairState& s, __m128 input, float cutoff, float sampleRate) {
+        if (cutoff != l.LastCutoff) l.SetCutoff(cutoff, sampleRate);   // the coefficients only
         if (cutoff != r.LastCutoff) r.SetCutoff(cutoff, sampleRate);
         const __m128d in = _mm_cvtps_pd(input), b = _mm_set_pd(r.WideB, l.WideB);
         const __m128d y = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_add_pd(in, _mm_set1_pd(1e-18)), b),
-                                                _mm_mul_pd(_mm_set_pd(r.WideX1, l.WideX1), b)),
-                                     _mm_mul_pd(_mm_cvtps_pd(PairOf(l.Y1, r.Y1)), _mm_set_pd(r.WideA1, l.WideA1)));
-        const __m128 out = _mm_cvtpd_ps(y);
-        l.Output = l.Y1 = LeftOf(out);
-        r.Output = r.Y1 = RightOf(out);
-        l.X1 = LeftOf(input);
-        r.X1 = RightOf(input);
-        _mm_storel_pd(&l.WideX1, in);
-        _mm_storeh_pd(&r.WideX1, in);
-        return out;
+                                                _mm_mul_pd(s.WideX1, b)),
+                                     _mm_mul_pd(_mm_cvtps_pd(s.Y1), _mm_set_pd(r.WideA1, l.WideA1)));
+        s.Y1 = _mm_cvtpd_ps(y);
+        s.WideX1 = in;
+        return s.Y1;
     }
 #endif
 

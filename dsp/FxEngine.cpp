@@ -233,6 +233,10 @@ template <int32_t Fx>
     }
     TFxSpan span;
     int32_t j = 0, planned = 0;
+    // The flanger's frame-to-frame state as a local over the span, where it can stay in
+    // registers; it goes back into the effect before anything else reads it.
+    [[maybe_unused]] TFlanger::THeld flangerHeld{};
+    if constexpr (Fx == 2) flangerHeld = Flanger.Hold();
     do {
         if constexpr (kPlansAhead<Fx>) {
             if (j == planned) planned += PlanAhead<Fx>(i + j, m);
@@ -242,7 +246,7 @@ template <int32_t Fx>
         if (j == 0) span.First = Frame;
         if constexpr (Fx == 0) Delay.Step(Frame);
         if constexpr (Fx == 1) Glide.StepPlanned(Frame);
-        if constexpr (Fx == 2) Flanger.StepPlanned(Frame);
+        if constexpr (Fx == 2) Flanger.StepHeld(Frame, flangerHeld);
         if constexpr (Fx == 3) Phaser.Step(Frame);
         if constexpr (Fx == 4) Decimator.Step(Frame);
         if constexpr (Fx == 5) Slicer.Step(Frame);
@@ -254,6 +258,7 @@ template <int32_t Fx>
         ++j;
         selected = SelectedFx;
     } while (i + j < m && StillSelected<Fx>(selected));
+    if constexpr (Fx == 2) Flanger.Release(flangerHeld);
     EndSpanWritePositions<Fx>(j);
     Frame.CycleRestart = ChunkRestart[size_t(i + j)];   // as the last frame's check left it
     WriteOutputs(outL, outR, i, j);

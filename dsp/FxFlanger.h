@@ -18,7 +18,9 @@ public:
     // One frame on its own.
     void Step(const TFxFrame& f) {
         Plan(TFxPlan::Of(f));
-        StepPlanned(f);
+        THeld held = Hold();
+        StepHeld(f, held);
+        Release(held);
     }
     // The sweep's taps for the plan's frames, worked out ahead of them: FlaDelay and the LFO amount
     // are read once for them.
@@ -34,8 +36,28 @@ public:
         SplitDelays(pos, ring, dR.data(), p.Count, FlaTapsR.Index.data(), FlaTapsR.Frac.data());
         FlaPlanned = 0;
     }
+
+    // What runs from frame to frame, the feedback pair and the low-passes' memories, held where
+    // it can stay in registers over a run of planned frames: Hold, StepHeld per frame, Release
+    // before anything else reads the effect.
+#if defined(__SSE2__)
+    struct THeld {
+        __m128 Back;
+        TLp1::TPairState Low;
+    };
+    THeld Hold() const { return {PairOf(FlaBackL, FlaBackR), TLp1::LoadPair(FlaLowL, FlaLowR)}; }
+    void Release(const THeld& held) {
+        FlaBackL = LeftOf(held.Back);
+        FlaBackR = RightOf(held.Back);
+        TLp1::StorePair(FlaLowL, FlaLowR, held.Low);
+    }
+#else
+    struct THeld {};
+    THeld Hold() const { return {}; }
+    void Release(const THeld&) {}
+#endif
     // The next planned frame.
-    void StepPlanned(const TFxFrame& f) {
+    void StepHeld(const TFxFrame& f, [[maybe_unused]] THeld& held) {
         const Wide feedback = FlaFeedback;
         const TDelayTap tapL = FlaTapsL[size_t(FlaPlanned)], tapR = FlaTapsR[size_t(FlaPlanned)];
         ++FlaPlanned;
@@ -43,17 +65,15 @@ public:
         const float damp = FlaDamp;
 #if defined(__SSE2__)
         // Both channels side by side, lane 0 the left, from the feedback to the low-passes.
-        const __m128 written = _mm_cvtpd_ps(_mm_add_pd(
-            _mm_cvtps_pd(PairOf(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(PairOf(FlaBackL, FlaBackR)), _mm_set1_pd(feedback))));
+        const __m128 written = _mm_cvtpd_ps(
+            _mm_add_pd(_mm_cvtps_pd(PairOf(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(held.Back), _mm_set1_pd(feedback))));
         FlaLineL.Write(f.PosFlanger, LeftOf(written));
         FlaLineR.Write(f.PosFlanger, RightOf(written));
         const __m128 read = Tdelay4p::InterpolatePair(FlaLineL, tapL, FlaLineR, tapR);
         FlaLineL.Output = LeftOf(read);
         FlaLineR.Output = RightOf(read);
-        const __m128 back = TLp1::TickPair(FlaLowL, FlaLowR, read, damp, rate);
         // Written next frame: each pass round the loop takes the read delay plus one sample.
-        FlaBackL = LeftOf(back);
-        FlaBackR = RightOf(back);
+        held.Back = TLp1::TickPair(FlaLowL, FlaLowR, held.Low, read, damp, rate);
 #else
         FlaLineL.Write(f.PosFlanger, PlusBack(f.InL, Wide(FlaBackL) * feedback));
         FlaLineR.Write(f.PosFlanger, PlusBack(f.InR, Wide(FlaBackR) * feedback));

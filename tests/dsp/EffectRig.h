@@ -72,13 +72,27 @@ struct EffectRig {
             std::tie(plan.LfoRawL, plan.LfoRawR, plan.LfoModL, plan.LfoModR) =
                 std::tuple(rawL.data(), rawR.data(), modL.data(), modR.data());
             E->Plan(plan);
-            for (int32_t j = 0; j < plan.Count; ++j, ++done) {
-                F.InL = l[done];
-                F.InR = r[done];
-                F.Advance();
-                E->StepPlanned(F);
-                const TWetPair wet = E->Wet();
-                std::tie(OutL[done], OutR[done]) = std::pair(wet.L, wet.R);
+            // What an effect holds over a run of frames (in registers) it holds over the batch.
+            auto steps = [&](auto& held) {
+                for (int32_t j = 0; j < plan.Count; ++j, ++done) {
+                    F.InL = l[done];
+                    F.InR = r[done];
+                    F.Advance();
+                    if constexpr (requires { E->StepHeld(F, held); })
+                        E->StepHeld(F, held);
+                    else
+                        E->StepPlanned(F);
+                    const TWetPair wet = E->Wet();
+                    std::tie(OutL[done], OutR[done]) = std::pair(wet.L, wet.R);
+                }
+            };
+            if constexpr (requires { E->Hold(); }) {
+                auto held = E->Hold();
+                steps(held);
+                E->Release(held);
+            } else {
+                int nothing = 0;
+                steps(nothing);
             }
         }
         return OutL;
