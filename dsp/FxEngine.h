@@ -54,6 +54,10 @@ public:
     template <int32_t Fx>
     void EndSpanWritePositions(int32_t frames);
     void PickWetPair(int32_t selectedFx);
+    void SetWetPair(const TWetPair& wet) {
+        WetL = wet.L;
+        WetR = wet.R;
+    }
 
     void SeedRandom(uint64_t seed);
 
@@ -234,6 +238,5 @@ inline void TFxEngine::PickWetPair(int32_t selectedFx) {
     case 7: wet = TriCombs.Wet(); break;
     default: break;
     }
-    WetL = wet.L;
-    WetR = wet.R;
+    SetWetPair(wet);
 }

@@ -21,7 +21,47 @@ inline float ClampPhaserFreq(Wide f) { return f > 16000.0 ? 16000.0f : (f >= 1.0
 // so working them out while deselected would change nothing.
 class TPhaser final {
 public:
+    // One frame on its own.
     void Step(const TFxFrame& f) {
+        THeld held = Hold();
+        StepHeld(f, held);
+        Release(held);
+    }
+
+    // What runs from frame to frame, the feedback pair and the stages' memories, held where it
+    // can stay in registers over a run of frames: Hold, StepHeld per frame, Release before
+    // anything else reads the effect. Stores left out of the frame matter as much as loads: the
+    // frame is bound by its chain of stages, and the fewer of its writes wait to retire, the more
+    // of the next frame the processor overlaps with it.
+#if defined(__SSE2__)
+    struct THeld {
+        __m128 Out;
+        __m128 States[kPhaserStages];
+    };
+    THeld Hold() const {
+        THeld held;
+        held.Out = PairOf(PhaOutL, PhaOutR);
+        for (size_t i = 0; i < size_t(kPhaserStages); ++i) held.States[i] = PairOf(PhaStagesL[i].State, PhaStagesR[i].State);
+        return held;
+    }
+    void Release(const THeld& held) {
+        PhaOutL = LeftOf(held.Out);
+        PhaOutR = RightOf(held.Out);
+        for (size_t i = 0; i < size_t(kPhaserStages); ++i) {
+            PhaStagesL[i].State = LeftOf(held.States[i]);
+            PhaStagesR[i].State = RightOf(held.States[i]);
+        }
+    }
+    TWetPair Wet(const THeld& held) const { return {LeftOf(held.Out), RightOf(held.Out)}; }
+#else
+    struct THeld {};
+    THeld Hold() const { return {}; }
+    void Release(const THeld&) {}
+    TWetPair Wet(const THeld&) const { return Wet(); }
+#endif
+
+    // The next frame.
+    void StepHeld(const TFxFrame& f, [[maybe_unused]] THeld& held) {
         const Wide freq = PhaFreq, amount = f.LfoAmp;
         const int32_t rate = f.SrInt;
         if (rate != PhaOmegaRate) {
@@ -56,23 +96,21 @@ public:
         const float coefL = LeftOf(coefs), coefR = RightOf(coefs);
         const __m128d c = _mm_cvtps_pd(coefs), minusC = _mm_sub_pd(_mm_setzero_pd(), c);
         __m128 x = _mm_cvtpd_ps(_mm_add_pd(
-            _mm_add_pd(_mm_cvtps_pd(PairOf(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(PairOf(PhaOutL, PhaOutR)), _mm_set1_pd(feedback))),
+            _mm_add_pd(_mm_cvtps_pd(PairOf(f.InL, f.InR)), _mm_mul_pd(_mm_cvtps_pd(held.Out), _mm_set1_pd(feedback))),
             _mm_set1_pd(1e-18)));
         for (size_t i = 0; i <= size_t(last); ++i) {
             TAp11 &l = PhaStagesL[i], &r = PhaStagesR[i];
             const __m128d in = _mm_cvtps_pd(x);
-            const __m128 out = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(minusC, in), _mm_cvtps_pd(PairOf(l.State, r.State))));
+            const __m128 out = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(minusC, in), _mm_cvtps_pd(held.States[i])));
             const __m128 state = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(out), c), in));
             l.Coef = coefL;
             r.Coef = coefR;
             l.Output = LeftOf(out);
             r.Output = RightOf(out);
-            l.State = LeftOf(state);
-            r.State = RightOf(state);
+            held.States[i] = state;
             x = out;
         }
-        PhaOutL = PlusTiny(LeftOf(x));
-        PhaOutR = PlusTiny(RightOf(x));
+        held.Out = PairOf(PlusTiny(LeftOf(x)), PlusTiny(RightOf(x)));
 #else
         PhaFreqL = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModL) - 1.0));
         PhaFreqR = ClampPhaserFreq(freq + freq * amount * (Wide(f.LfoModR) - 1.0));

@@ -97,6 +97,24 @@ struct EffectRig {
         }
         return OutL;
     }
+    // The same frames with the effect's frame-to-frame state held over all of them, as the
+    // engine holds it over a span (for effects that hold state and plan nothing).
+    const std::vector<float>& RunHeld(const std::vector<float>& l, const std::vector<float>& r) {
+        OutL.resize(l.size());
+        OutR.resize(l.size());
+        auto held = E->Hold();
+        for (size_t i = 0; i < l.size(); ++i) {
+            TickLfo();
+            F.InL = l[i];
+            F.InR = r[i];
+            F.Advance();
+            E->StepHeld(F, held);
+            const TWetPair wet = E->Wet(held);
+            std::tie(OutL[i], OutR[i]) = std::pair(wet.L, wet.R);
+        }
+        E->Release(held);
+        return OutL;
+    }
     // Frames of x on both channels while another effect is selected.
     void Deselected(int32_t frames, float x = 0.0f) {
         const std::vector<float> in(size_t(frames), x);

@@ -163,3 +163,23 @@ TEST(Phaser, EachChannelIsItsOwnChainOfAllPassesAtEveryDepth) {
         }
     }
 }
+
+TEST(Phaser, StateHeldOverARunSoundsAsFrameByFrame) {
+    auto rig = [] {
+        PhaserRig r(900.0f, 5, -0.8f);
+        r.RunLfo(0, 20.0f);
+        r.F.LfoAmp = 0.9f;
+        return r;
+    };
+    PhaserRig byFrame = rig(), held = rig();
+    const auto l = Noise(2000, 41), r = Noise(2000, 42);
+    byFrame.Run(l, r);
+    held.RunHeld(l, r);
+    EXPECT_EQ(held.OutL, byFrame.OutL);
+    EXPECT_EQ(held.OutR, byFrame.OutR);
+    for (size_t i = 0; i < size_t(kPhaserStages); ++i) {   // and left in the effect as stepping leaves it
+        EXPECT_EQ(held.E->PhaStagesL[i].State, byFrame.E->PhaStagesL[i].State);
+        EXPECT_EQ(held.E->PhaStagesR[i].State, byFrame.E->PhaStagesR[i].State);
+    }
+    EXPECT_EQ(held.E->PhaOutL, byFrame.E->PhaOutL);
+}
