@@ -233,12 +233,11 @@ template <int32_t Fx>
     }
     TFxSpan span;
     int32_t j = 0, planned = 0;
-    // The flanger's and the phaser's frame-to-frame state as a local over the span, where it can
-    // stay in registers; it goes back into the effect before anything else reads it.
-    [[maybe_unused]] TFlanger::THeld flangerHeld{};
-    [[maybe_unused]] TPhaser::THeld phaserHeld{};
-    if constexpr (Fx == 2) flangerHeld = Flanger.Hold();
-    if constexpr (Fx == 3) phaserHeld = Phaser.Hold();
+    // The selected effect's frame-to-frame state, for those that hold it, as a local over the span
+    // where it can stay in registers; it goes back into the effect before anything else reads it.
+    [[maybe_unused]] THeldBy<Fx> held;
+    if constexpr (Fx == 2) held = Flanger.Hold();
+    if constexpr (Fx == 3) held = Phaser.Hold();
     do {
         if constexpr (kPlansAhead<Fx>) {
             if (j == planned) planned += PlanAhead<Fx>(i + j, m);
@@ -248,21 +247,21 @@ template <int32_t Fx>
         if (j == 0) span.First = Frame;
         if constexpr (Fx == 0) Delay.Step(Frame);
         if constexpr (Fx == 1) Glide.StepPlanned(Frame);
-        if constexpr (Fx == 2) Flanger.StepHeld(Frame, flangerHeld);
-        if constexpr (Fx == 3) Phaser.StepHeld(Frame, phaserHeld);
+        if constexpr (Fx == 2) Flanger.StepHeld(Frame, held);
+        if constexpr (Fx == 3) Phaser.StepHeld(Frame, held);
         if constexpr (Fx == 4) Decimator.Step(Frame);
         if constexpr (Fx == 5) Slicer.Step(Frame);
         if constexpr (Fx == 6) Ringer.Step(Frame);
         if constexpr (Fx == 7) TriCombs.Step(Frame);
-        if constexpr (Fx == 3) SetWetPair(Phaser.Wet(phaserHeld));   // its output pair stays held
+        if constexpr (Fx == 3) SetWetPair(Phaser.Wet(held));   // its output pair stays held
         else PickWetPair(Fx);
         ChunkWetL[size_t(i + j)] = WetL;
         ChunkWetR[size_t(i + j)] = WetR;
         ++j;
         selected = SelectedFx;
     } while (i + j < m && StillSelected<Fx>(selected));
-    if constexpr (Fx == 2) Flanger.Release(flangerHeld);
-    if constexpr (Fx == 3) Phaser.Release(phaserHeld);
+    if constexpr (Fx == 2) Flanger.Release(held);
+    if constexpr (Fx == 3) Phaser.Release(held);
     EndSpanWritePositions<Fx>(j);
     Frame.CycleRestart = ChunkRestart[size_t(i + j)];   // as the last frame's check left it
     WriteOutputs(outL, outR, i, j);

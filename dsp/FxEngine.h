@@ -18,6 +18,7 @@
 #include "dsp/Shared.h"
 
 #include <array>
+#include <type_traits>
 #include <cmath>
 #include <cstdint>
 
@@ -177,6 +178,11 @@ constexpr TFrameReads kFrameReads{Fx == 3, Fx == 3, Fx == 0 || Fx == 6, Fx == 5}
 // feedback chain; planning its coefficients only adds to it.)
 template <int32_t Fx>
 constexpr bool kPlansAhead = Fx == 1 || Fx == 2;
+// What the selected effect holds over a span (in registers): the flanger's and the phaser's
+// frame-to-frame state; nothing for the others.
+struct TNothingHeld {};
+template <int32_t Fx>
+using THeldBy = std::conditional_t<Fx == 2, TFlanger::THeld, std::conditional_t<Fx == 3, TPhaser::THeld, TNothingHeld>>;
 template <int32_t Fx>
 constexpr bool kReadsLfo = kPlansAhead<Fx> || kFrameReads<Fx>.LfoMod;
 
