@@ -16,13 +16,31 @@ python=/usr/bin/python3   # Debian's, with Debian's numpy
 rhtool() { "$python" "$root/tools/realhost/rhtool.py" "$@"; }
 
 work=$(mktemp -d -t qbfx-lv2.XXXXXX)
-pids=()
+pids=() jackd_pid=
+# Waits up to 3 s for the given processes to end, then kills what is left outright.
+reap() {
+  for _ in $(seq 30); do
+    local left=0
+    for p in "$@"; do kill -0 "$p" 2>/dev/null && left=1; done
+    [ "$left" = 0 ] && return
+    sleep 0.1
+  done
+  kill -KILL "$@" 2>/dev/null
+}
 cleanup() {
-  # clients first, the server last; then what fed them, such as the sleep on jalv's input
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+  # Clients first (JACK clients block SIGTERM, so after a grace they are killed outright), then
+  # the server, given time to take itself out of JACK's shared registry: a server killed outright
+  # leaves its entry there, and after a handful of those no server starts on the machine at all.
+  if [ ${#pids[@]} -gt 0 ]; then
+    kill "${pids[@]}" 2>/dev/null
+    reap "${pids[@]}"
+  fi
+  if [ -n "$jackd_pid" ]; then
+    kill "$jackd_pid" 2>/dev/null
+    reap "$jackd_pid"
+  fi
+  # then what fed them, such as the sleep on jalv's input
   pkill -P $$ 2>/dev/null
-  # JACK clients block SIGTERM, and one whose server went first waits for it for ever: after a
-  # grace, whatever is left is killed outright, so the wait below always ends
   for _ in $(seq 30); do pgrep -P $$ >/dev/null || break; sleep 0.1; done
   pkill -KILL -P $$ 2>/dev/null
   wait 2>/dev/null
@@ -104,7 +122,7 @@ fi
 # ---- jalv in real time under a dummy JACK server, with MIDI input ------------------------
 export JACK_DEFAULT_SERVER=qbfx-lv2-test-$$ JACK_NO_AUDIO_RESERVATION=1
 jackd -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-pids+=($!)
+jackd_pid=$!
 for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.2; done
 if jack_lsp >/dev/null 2>&1; then
   # a sine into the plug-in; notes that select the Flanger and hold a synced value, in a loop
